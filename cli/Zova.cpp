@@ -1,0 +1,42 @@
+#include "cli/Zova.h"
+
+#include "cli/Commands.h"
+#include "common/ModuleDir.h"
+
+#include <ostream>
+
+int CommandContext::Fail(const std::string& message) {
+    err << "zova: " << message << '\n';
+    exitCode = 1;
+    return 1;
+}
+
+int RunZova(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
+    CLI::App app{"zova - command-line companion of the Zelvor ad manager", "zova"};
+    app.require_subcommand(1);
+    std::string moduleDir;
+    app.add_option("--module-dir", moduleDir,
+                   "Program folder holding zova_af.ini and the work directories (default: this program's folder)");
+
+    CommandContext ctx{out, err};
+    // Applied before any subcommand runs.
+    app.parse_complete_callback([&] {
+        if (!moduleDir.empty())
+            ModuleDir::SetOverride(moduleDir);
+    });
+    AddLibraryCommands(app, ctx);
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp&) {
+        out << app.help();
+        return 0;
+    } catch (const CLI::CallForAllHelp&) {
+        out << app.help("", CLI::AppFormatMode::All);
+        return 0;
+    } catch (const CLI::ParseError& e) {
+        err << "zova: " << e.what() << '\n' << "Run 'zova --help' for usage.\n";
+        return 2;
+    }
+    return ctx.exitCode;
+}

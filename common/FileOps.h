@@ -1,0 +1,105 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+// File access with the retry and verification rules the programs share: opens
+// are tried up to five times, every write is checked for its full length, and
+// files that users keep are replaced atomically.
+namespace FileOps {
+
+constexpr int kRetries = 5;
+
+class File {
+public:
+    enum class Mode { Read, CreateTruncate };
+
+    File() = default;
+    ~File();
+    File(File&& other) noexcept;
+    File& operator=(File&& other) noexcept;
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+
+    // Opens path, trying up to kRetries times.
+    static File Open(const std::string& path, Mode mode);
+
+    bool IsOpen() const { return m_fd >= 0; }
+    // Writes all of data; false when fewer bytes were written.
+    bool WriteAll(std::string_view data);
+    // Reads from the current position to the end of the file.
+    bool ReadRest(std::string& out);
+    // Reads exactly size bytes at offset.
+    bool ReadAt(long long offset, std::size_t size, std::string& out);
+    // Size of the open file, or -1.
+    long long Size() const;
+    int Descriptor() const { return m_fd; }
+    // Closes the file; false when the system reports the close failed (data may
+    // not have reached the disk). A failed close is not retried: the descriptor
+    // is released either way on this system.
+    bool Close();
+
+private:
+    explicit File(int fd) : m_fd(fd) {}
+    int m_fd = -1;
+};
+
+// Reads a whole file; false when it cannot be opened or read.
+bool ReadWholeFile(const std::string& path, std::string& out);
+
+// Writes a file in place (create or truncate), verified.
+bool WriteWholeFile(const std::string& path, std::string_view data);
+
+// Writes to a temporary file beside the target and renames it over the target
+// only once everything was written, so a failure leaves the old file as it was.
+class AtomicWriter {
+public:
+    AtomicWriter() = default;
+    ~AtomicWriter();
+    AtomicWriter(const AtomicWriter&) = delete;
+    AtomicWriter& operator=(const AtomicWriter&) = delete;
+
+    bool Open(const std::string& target);
+    bool Write(std::string_view data);
+    // Appends size bytes of source starting at offset, copied inside the kernel
+    // where the system allows it.
+    bool Append(const File& source, long long offset, std::size_t size);
+    // Flushes, closes and renames over the target. False if anything failed so far.
+    bool Commit();
+    // Drops the temporary file; the target is untouched.
+    void Abort();
+
+private:
+    std::string m_target;
+    std::string m_temp;
+    int m_fd = -1;
+    bool m_failed = false;
+};
+
+// Copies size bytes of in (from offset) to the current position of out; false
+// when fewer bytes could be copied.
+bool CopyRange(int inFd, long long offset, std::size_t size, int outFd);
+
+// Convenience: an atomic replace of a whole file.
+bool ReplaceFileAtomic(const std::string& path, std::string_view data);
+
+bool FileExists(const std::string& path);
+bool IsDirectory(const std::string& path);
+// Size of a regular file, or -1.
+long long FileSize(const std::string& path);
+
+// Deletes a file, trying up to kRetries times. A missing file counts as deleted.
+bool RemoveFileRetry(const std::string& path);
+// Creates a directory, trying up to kRetries times.
+bool MakeDirRetry(const std::string& path);
+// Removes every regular file directly inside dir (subdirectories are skipped),
+// then the directory itself, retrying up to kRetries times with a 100 ms pause.
+bool RemoveDirRetry(const std::string& dir);
+
+// The directory part of a path ("." when there is none), without a trailing '/'.
+std::string DirName(const std::string& path);
+// The last component of a path.
+std::string BaseName(const std::string& path);
+
+} // namespace FileOps
