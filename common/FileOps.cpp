@@ -186,6 +186,9 @@ bool AtomicWriter::Open(const std::string& target) {
     m_failed = false;
     if (target.empty() || IsDirectory(target))
         return false;
+    // The rename would also succeed over a file the user made read-only.
+    if (FileExists(target) && ::access(target.c_str(), W_OK) != 0)
+        return false;
     m_target = target;
     static std::atomic<unsigned> sequence{0};
     // Created exclusively with the usual permissions so the replaced file keeps

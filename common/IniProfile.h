@@ -1,0 +1,91 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// INI files read and written with the observable rules of the Windows profile
+// functions, on CP932 bytes: users bring files written on Windows and take ours
+// back there.
+
+// One INI file in memory. Lines the edits do not touch keep their bytes,
+// including their line ends; new lines end in CR LF.
+class IniDocument {
+public:
+    // Reads path; a missing or unreadable file gives an empty document and false.
+    bool Load(const std::string& path);
+    void Parse(std::string_view bytes);
+    std::string Bytes() const;
+    // Writes the whole document through an atomic replace. A missing directory or
+    // a file that may not be written gives false and leaves the file as it was.
+    bool Save(const std::string& path) const;
+
+    // The value of the first key of that name in the first section of that name,
+    // trimmed, without a surrounding pair of equal quotes. False when missing.
+    bool Find(std::string_view section, std::string_view key, std::string& value) const;
+    bool HasSection(std::string_view section) const;
+
+    // GetPrivateProfileString: out gets at most size - 1 bytes (cut at a character
+    // boundary); a missing key gives def without its trailing spaces. Returns the
+    // number of bytes in out.
+    std::size_t GetString(std::string_view section, std::string_view key, std::string_view def, std::string& out,
+                          std::size_t size) const;
+    // GetPrivateProfileInt: optional blanks and sign, then digits up to the first
+    // other character, wrapping modulo 2^32; missing or empty gives def.
+    std::int32_t GetInt(std::string_view section, std::string_view key, std::int32_t def) const;
+
+    // WritePrivateProfileString with a value: replaces the first occurrence in
+    // place (keeping the key's spelling), or adds the key after the last key of
+    // its section, or adds the section at the end.
+    void SetString(std::string_view section, std::string_view key, std::string_view value);
+    // WritePrivateProfileString with a null value.
+    void DeleteKey(std::string_view section, std::string_view key);
+    // WritePrivateProfileString with a null key.
+    void DeleteSection(std::string_view section);
+    // WritePrivateProfileSection: the section's lines become the given
+    // "key=value" lines; a missing section is added at the end.
+    void SetSection(std::string_view section, const std::vector<std::string>& lines);
+
+    // Case-insensitive comparison of names on characters: ASCII letters fold,
+    // bytes inside a double-byte character never do.
+    static bool NamesEqual(std::string_view a, std::string_view b);
+
+private:
+    struct Line {
+        std::string text; // without its line end
+        std::string end;  // "\r\n", "\n", "\r" or "" for a last line without one
+    };
+    enum class Kind { Other, Section, Key };
+    struct Parsed {
+        Kind kind = Kind::Other;
+        std::string_view name;
+        std::string_view value;
+    };
+
+    static Parsed Classify(const std::string& text);
+    // Index of the header of the first section of that name, or npos.
+    std::size_t FindSection(std::string_view section) const;
+    // One past the last line of the section whose header is at header.
+    std::size_t SectionEnd(std::size_t header) const;
+    std::size_t FindKey(std::size_t header, std::string_view key) const;
+    void InsertLine(std::size_t at, std::string text);
+    void AppendLine(std::string text);
+
+    std::vector<Line> m_lines;
+};
+
+// The profile functions themselves: each call reads the file and each write
+// rewrites it whole.
+namespace Profile {
+
+std::size_t GetString(const std::string& file, std::string_view section, std::string_view key, std::string_view def,
+                      std::string& out, std::size_t size);
+std::int32_t GetInt(const std::string& file, std::string_view section, std::string_view key, std::int32_t def);
+// value == nullptr deletes the key; key == nullptr deletes the section.
+bool WriteString(const std::string& file, const char* section, const std::string* key, const std::string* value);
+bool WriteString(const std::string& file, std::string_view section, std::string_view key, std::string_view value);
+bool WriteSection(const std::string& file, std::string_view section, const std::vector<std::string>& lines);
+
+} // namespace Profile
