@@ -3,6 +3,9 @@
 #include "common/Cp932.h"
 #include "common/FileOps.h"
 
+#include <cerrno>
+#include <sys/stat.h>
+
 namespace {
 
 bool IsBlank(char c) {
@@ -65,6 +68,13 @@ bool IniDocument::Load(const std::string& path) {
     bool ok = FileOps::ReadWholeFile(path, bytes);
     Parse(ok ? bytes : std::string());
     return ok;
+}
+
+bool IniDocument::LoadForUpdate(const std::string& path) {
+    if (Load(path))
+        return true;
+    struct stat st {};
+    return ::stat(path.c_str(), &st) != 0 && errno == ENOENT;
 }
 
 void IniDocument::Parse(std::string_view bytes) {
@@ -254,7 +264,8 @@ std::int32_t GetInt(const std::string& file, std::string_view section, std::stri
 
 bool WriteString(const std::string& file, const char* section, const std::string* key, const std::string* value) {
     IniDocument doc;
-    doc.Load(file);
+    if (!doc.LoadForUpdate(file))
+        return false;
     if (!key)
         doc.DeleteSection(section);
     else if (!value)
@@ -266,14 +277,16 @@ bool WriteString(const std::string& file, const char* section, const std::string
 
 bool WriteString(const std::string& file, std::string_view section, std::string_view key, std::string_view value) {
     IniDocument doc;
-    doc.Load(file);
+    if (!doc.LoadForUpdate(file))
+        return false;
     doc.SetString(section, key, value);
     return doc.Save(file);
 }
 
 bool WriteSection(const std::string& file, std::string_view section, const std::vector<std::string>& lines) {
     IniDocument doc;
-    doc.Load(file);
+    if (!doc.LoadForUpdate(file))
+        return false;
     doc.SetSection(section, lines);
     return doc.Save(file);
 }

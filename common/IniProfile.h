@@ -16,6 +16,10 @@ class IniDocument {
 public:
     // Reads path; a missing or unreadable file gives an empty document and false.
     bool Load(const std::string& path);
+    // Reads path before changing it: a missing file gives an empty document and
+    // true; a file that is there but cannot be read gives false, so that a write
+    // never replaces content it could not see.
+    bool LoadForUpdate(const std::string& path);
     void Parse(std::string_view bytes);
     std::string Bytes() const;
     // Writes the whole document through an atomic replace. A missing directory or

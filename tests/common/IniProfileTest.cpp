@@ -142,4 +142,23 @@ TEST(IniProfileTest, FailedWritesReportFalseAndChangeNothing) {
     EXPECT_EQ(Profile::GetString(dir / "nothing.ini", "s", "k", "def", out, 255), 3u);
 }
 
+TEST(IniProfileTest, UnreadableFileIsNotReplaced) {
+    TempDir dir;
+    // A directory where the file should be can be neither read nor replaced.
+    IniDocument doc;
+    EXPECT_FALSE(doc.LoadForUpdate(dir.path()));
+    EXPECT_TRUE(doc.LoadForUpdate(dir / "new.ini"));
+    std::string f = dir / "secret.ini";
+    ASSERT_TRUE(FileOps::WriteWholeFile(f, "[s]\r\nk=1\r\n"));
+    if (::geteuid() != 0) {
+        // Writing what little is known would drop every other key of the file.
+        ::chmod(f.c_str(), 0200);
+        EXPECT_FALSE(doc.LoadForUpdate(f));
+        EXPECT_FALSE(Profile::WriteString(f, "s", "other", "2"));
+        EXPECT_FALSE(Profile::WriteSection(f, "t", {"a=1"}));
+        ::chmod(f.c_str(), 0600);
+        EXPECT_EQ(Read(f), "[s]\r\nk=1\r\n");
+    }
+}
+
 } // namespace
