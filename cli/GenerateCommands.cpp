@@ -144,18 +144,17 @@ void AddGenerateCommands(CLI::App& app, CommandContext& ctx) {
     gen->add_option("--page", args->page, "Page to print with --stdout (default 1)")
         ->check(CLI::PositiveNumber)
         ->needs(toStdout);
-    args->outOpt = gen->add_option("--out", args->out, "Output file instead of the stored output path")
-                       ->excludes(toStdout);
+    args->outOpt =
+        gen->add_option("--out", args->out, "Output file instead of the stored output path")->excludes(toStdout);
     args->columnsOpt = gen->add_option("--columns", args->columns, "Columns, 1-6")->check(CLI::Range(1, 6));
     auto* rowLimit = gen->add_flag("--row-limit", args->rowLimit, "Limit the rows: random script or pages");
     gen->add_flag("--no-row-limit", args->noRowLimit, "One static table of every banner")->excludes(rowLimit);
-    args->rowsOpt = gen->add_option("--rows", args->rows, "Rows per block with the row limit")
-                        ->check(CLI::PositiveNumber);
+    args->rowsOpt =
+        gen->add_option("--rows", args->rows, "Rows per block with the row limit")->check(CLI::PositiveNumber);
     gen->add_option("--mode", args->mode, "With the row limit: random or pages")
         ->check(CLI::IsMember({"random", "pages"}));
     args->classOpt = gen->add_option("--class", args->tagClass, "Tag class name (prefix of the CSS classes)");
-    args->layoutOpt = gen->add_option("--layout", args->layout,
-                                      "Cell lines A,B,C: 0 nothing, 1 name, 2 comment, 3 tag")
+    args->layoutOpt = gen->add_option("--layout", args->layout, "Cell lines A,B,C: 0 nothing, 1 name, 2 comment, 3 tag")
                           ->delimiter(',')
                           ->expected(3)
                           ->check(CLI::Range(0, 3));

@@ -20,7 +20,9 @@ const std::string& FullWidthSpace() {
     return text;
 }
 
-bool IsKnownCode(std::int32_t code) { return code == LAYOUT_NAME || code == LAYOUT_COMMENT || code == LAYOUT_TAG; }
+bool IsKnownCode(std::int32_t code) {
+    return code == LAYOUT_NAME || code == LAYOUT_COMMENT || code == LAYOUT_TAG;
+}
 
 // Measures what would be appended, so each page can be reserved exactly before
 // it is written by the same code.
@@ -145,15 +147,31 @@ bool BlockWriter::RandomScript(std::string& page) const {
     page += space;
     page += "</div></div></td>\";";
 
-    std::string cell;
+    // Every piece of a cell starts and ends with a single-byte character that no
+    // escape looks at, so escaping piece by piece gives the bytes escaping the
+    // whole cell would; the fixed pieces are escaped once.
+    const std::string cellOpen = EscapeForScriptString(m_cellOpen);
+    std::string lineOpen[4];
+    for (int code = LAYOUT_NAME; code <= LAYOUT_TAG; ++code)
+        lineOpen[code] = EscapeForScriptString(m_lineOpen[code]);
     for (std::size_t i = 0; i < m_banners.size(); ++i) {
-        cell.clear();
-        if (!Cell(cell, i))
+        const Banner* banner = m_banners[i];
+        if (!banner)
             return false;
         page += "szAdvlist[";
         page += std::to_string(i);
         page += "] = \"";
-        AppendEscaped(page, cell);
+        page += cellOpen;
+        for (std::int32_t code : m_options.layout) {
+            if (!IsKnownCode(code))
+                continue;
+            page += lineOpen[code];
+            AppendEscaped(page, code == LAYOUT_NAME      ? banner->name
+                                : code == LAYOUT_COMMENT ? banner->comment
+                                                         : banner->tag);
+            page += kLineClose;
+        }
+        page += kCellClose;
         page += "\";";
     }
 
@@ -240,7 +258,9 @@ void AppendEscaped(std::string& out, std::string_view text) {
         const auto c = static_cast<unsigned char>(text[i]);
         switch (kKinds[c]) {
         case PLAIN:
-            ++i;
+            do
+                ++i;
+            while (i < n && kKinds[static_cast<unsigned char>(text[i])] == PLAIN);
             break;
         case LEAD:
             if (i + 1 < n && Cp932::IsTrailByte(static_cast<unsigned char>(text[i + 1]))) {

@@ -89,8 +89,8 @@ TEST_F(GenerateCommandsTest, StoredSettingsWriteEveryPage) {
 
 TEST_F(GenerateCommandsTest, StdoutPrintsOnePageWithOverrides) {
     // By identifier, with every override.
-    testutil::CliResult r = Zova({itemNode->id, "--stdout", "--page", "2", "--columns", "3", "--rows", "1",
-                                  "--class", "zz", "--layout", "3,0,1", "--mode", "pages"});
+    testutil::CliResult r = Zova({itemNode->id, "--stdout", "--page", "2", "--columns", "3", "--rows", "1", "--class",
+                                  "zz", "--layout", "3,0,1", "--mode", "pages"});
     ASSERT_EQ(r.code, 0) << r.err;
     AdBlockOptions o = OptionsFromItem(*itemNode);
     o.columns = 3;
@@ -162,9 +162,12 @@ TEST_F(GenerateCommandsTest, StoredSettingsAreChecked) {
 
 TEST_F(GenerateCommandsTest, UsageErrorsExitTwo) {
     const std::vector<std::vector<std::string>> cases = {
-        {itemNode->id, "--columns", "7"},     {itemNode->id, "--layout", "1,2"},
-        {itemNode->id, "--layout", "1,2,4"},  {itemNode->id, "--mode", "all"},
-        {itemNode->id, "--page", "2"},        {itemNode->id, "--rows", "0"},
+        {itemNode->id, "--columns", "7"},
+        {itemNode->id, "--layout", "1,2"},
+        {itemNode->id, "--layout", "1,2,4"},
+        {itemNode->id, "--mode", "all"},
+        {itemNode->id, "--page", "2"},
+        {itemNode->id, "--rows", "0"},
         {itemNode->id, "--row-limit", "--no-row-limit"},
         {itemNode->id, "--stdout", "--out", "x"},
     };

@@ -27,7 +27,8 @@ struct Banners {
     }
 };
 
-AdBlockOptions Options(int columns, int rowLimit, int rows, int multiPage, std::initializer_list<int> layout = {1, 2, 3}) {
+AdBlockOptions Options(int columns, int rowLimit, int rows, int multiPage,
+                       std::initializer_list<int> layout = {1, 2, 3}) {
     AdBlockOptions o;
     o.columns = columns;
     o.rowLimit = rowLimit;
@@ -75,7 +76,8 @@ TEST(AdBlockGeneratorTest, LayoutSlotsRepeatAndSkipUnknownCodes) {
     };
     const Case cases[] = {
         {{3, 0, 1}, "<div class=\"ad_banner\">T0</div><div class=\"ad_title\">B0</div>", kFillerTag + kFillerName},
-        {{2, 2, 7}, "<div class=\"ad_comment\">C0</div><div class=\"ad_comment\">C0</div>",
+        {{2, 2, 7},
+         "<div class=\"ad_comment\">C0</div><div class=\"ad_comment\">C0</div>",
          kFillerComment + kFillerComment},
         {{-1, 0, 4}, "", ""},
     };
@@ -114,11 +116,10 @@ TEST(AdBlockGeneratorTest, MultiPageBoundaries) {
         int fillers; // on the last page
     };
     const Case cases[] = {
-        {2, 2, 9, {2, 2, 1}, 1}, // remainder: one banner and a filler on a short last page
-        {2, 2, 8, {2, 2}, 0},    // exact multiple
-        {3, 5, 4, {2}, 2},       // fewer banners than one page holds
-        {1, 1, 3, {1, 1, 1}, 0},
-        {2, 3, 0, {}, 0}, // no banners: no pages, yet no failure
+        {2, 2, 9, {2, 2, 1}, 1},                   // remainder: one banner and a filler on a short last page
+        {2, 2, 8, {2, 2}, 0},                      // exact multiple
+        {3, 5, 4, {2}, 2},                         // fewer banners than one page holds
+        {1, 1, 3, {1, 1, 1}, 0}, {2, 3, 0, {}, 0}, // no banners: no pages, yet no failure
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.count);
@@ -219,8 +220,7 @@ TEST(EscapeForScriptStringTest, Cases) {
         {"\x81\"", "\x81" + join + "\\\""},
         {"a\x81", "a\x81"},
         {"\x81\r\n", "\x81" + join},
-        {J("表") + "\r\n<script src=\"a\\b\">",
-         J("表") + join + "<" + join + "script src=\\\"a\\\\b\\\">"},
+        {J("表") + "\r\n<script src=\"a\\b\">", J("表") + join + "<" + join + "script src=\\\"a\\\\b\\\">"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(EscapeForScriptString(c.in), c.out) << c.in;
@@ -249,9 +249,9 @@ TEST(AdBlockOptionsTest, FromItemReadsAsTheDialog) {
         OptionProblem problem;
     };
     const Case cases[] = {
-        {0, "ad", 0, OptionProblem::None},         {5, "ad", 3, OptionProblem::None},
-        {6, "ad", 1, OptionProblem::NoColumns},    {-1, "", 9, OptionProblem::NoColumns},
-        {1, "", 9, OptionProblem::NoTagClass},     {1, "ad", -1, OptionProblem::NoLayout},
+        {0, "ad", 0, OptionProblem::None},      {5, "ad", 3, OptionProblem::None},
+        {6, "ad", 1, OptionProblem::NoColumns}, {-1, "", 9, OptionProblem::NoColumns},
+        {1, "", 9, OptionProblem::NoTagClass},  {1, "ad", -1, OptionProblem::NoLayout},
     };
     for (const Case& c : cases) {
         item.columnIndex = c.columnIndex;

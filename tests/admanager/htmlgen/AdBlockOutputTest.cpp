@@ -5,8 +5,8 @@
 #include "TestUtil.h"
 
 #include <filesystem>
-#include <utility>
 #include <gtest/gtest.h>
+#include <utility>
 
 namespace {
 
@@ -110,7 +110,8 @@ TEST(AdBlockOutputTest, ShortWriteIsReported) {
 TEST(PageWriterTest, PreviewPage) {
     TempDir dir;
     const std::string head = "<html><head>\n<META HTTP-EQUIV=\"Content-Style-Type\" content=\"text/css\">\n";
-    const std::string tail = J("<title>Zelvor管理 プレビューページ</title>\n") + "</head><body>\n\n<b>x</b>\n\n</body></html>\n";
+    const std::string tail =
+        J("<title>Zelvor管理 プレビューページ</title>\n") + "</head><body>\n\n<b>x</b>\n\n</body></html>\n";
     ASSERT_TRUE(WritePreviewPage("<b>x</b>", J("C:\\css\\表.css"), dir / "p.html"));
     EXPECT_EQ(Read(dir / "p.html"),
               head + "<link rel=\"stylesheet\" type=\"text/css\" href=\"" + J("C:\\css\\表.css") + "\">\n" + tail);

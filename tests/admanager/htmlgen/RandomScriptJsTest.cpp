@@ -64,9 +64,9 @@ protected:
         ASSERT_EQ(r.pages.size(), 1u);
         ASSERT_TRUE(FileOps::WriteWholeFile(dir / "page.html", r.pages[0]));
         ASSERT_TRUE(FileOps::WriteWholeFile(dir / "cells.bin", cells));
-        RunResult run = RunNode(dir / "page.html" + " " + dir / "cells.bin" + " " + options.tagClass + " " +
-                                std::to_string(options.columns) + " " + std::to_string(options.rows) + " " +
-                                std::to_string(runs));
+        RunResult run =
+            RunNode(dir / "page.html" + " " + dir / "cells.bin" + " " + options.tagClass + " " +
+                    std::to_string(options.columns) + " " + std::to_string(options.rows) + " " + std::to_string(runs));
         EXPECT_EQ(run.code, 0) << run.output;
     }
 
@@ -76,10 +76,39 @@ protected:
 // Words that broke byte-wise escaping: trail bytes 0x5C before n, u and x,
 // line breaks of every kind, quotes, backslashes and script tags.
 std::vector<std::unique_ptr<Banner>> RandomBanners(int count, unsigned seed) {
-    const std::vector<std::string> words = {
-        J("表"), J("ソ"), J("予"), J("能"), J("十"), "n", "u", "x", "u00", "\\", "\\n", "\\u", "\\x", "\"", "'",
-        "\r\n", "\r", "\n", "script", "</script>", "<SCRIPT>", "scripts", "<!--", "-->", "<a href=\"x\">", " ",
-        J("全角　スペース"), J("ｽｸﾘﾌﾟﾄ"), "ad", "\t", "$&", "${x}", "`"};
+    const std::vector<std::string> words = {J("表"),
+                                            J("ソ"),
+                                            J("予"),
+                                            J("能"),
+                                            J("十"),
+                                            "n",
+                                            "u",
+                                            "x",
+                                            "u00",
+                                            "\\",
+                                            "\\n",
+                                            "\\u",
+                                            "\\x",
+                                            "\"",
+                                            "'",
+                                            "\r\n",
+                                            "\r",
+                                            "\n",
+                                            "script",
+                                            "</script>",
+                                            "<SCRIPT>",
+                                            "scripts",
+                                            "<!--",
+                                            "-->",
+                                            "<a href=\"x\">",
+                                            " ",
+                                            J("全角　スペース"),
+                                            J("ｽｸﾘﾌﾟﾄ"),
+                                            "ad",
+                                            "\t",
+                                            "$&",
+                                            "${x}",
+                                            "`"};
     std::mt19937 rng(seed);
     std::uniform_int_distribution<std::size_t> pick(0, words.size() - 1);
     std::uniform_int_distribution<int> length(0, 12);
@@ -113,7 +142,9 @@ AdBlockOptions Random(int columns, int rows, std::initializer_list<int> layout =
     return o;
 }
 
-TEST_F(RandomScriptJsTest, TwoHundredNastyCells) { Check(Random(3, 2), RandomBanners(200, 1), 20); }
+TEST_F(RandomScriptJsTest, TwoHundredNastyCells) {
+    Check(Random(3, 2), RandomBanners(200, 1), 20);
+}
 
 TEST_F(RandomScriptJsTest, RowsAndCounts) {
     struct Case {
