@@ -15,3 +15,4 @@ struct CommandContext {
 };
 
 void AddLibraryCommands(CLI::App& app, CommandContext& ctx);
+void AddSettingsCommands(CLI::App& app, CommandContext& ctx);
