@@ -3,6 +3,8 @@
 #include "common/Cp932.h"
 #include "common/FileOps.h"
 
+#include <iterator>
+
 namespace {
 
 bool IsBlank(char c) {
@@ -298,16 +300,20 @@ void IniDocument::SetSection(std::string_view section, const std::vector<std::st
     std::size_t header = FindSection(section);
     if (header == std::string::npos) {
         AppendLine("[" + std::string(section) + "]");
-        for (const auto& l : lines)
-            AppendLine(l);
-        return;
+        header = m_lines.size() - 1;
+    } else if (m_lines[header].end.empty() && !lines.empty()) {
+        m_lines[header].end = "\r\n"; // a header on the last line without a line end
     }
     std::size_t end = SectionEnd(header);
+    std::vector<Line> block;
+    block.reserve(lines.size());
+    for (const auto& l : lines)
+        block.push_back(Line{l, "\r\n"});
+    // Replaced in one step: inserting line by line is quadratic on long lists.
     m_lines.erase(m_lines.begin() + static_cast<std::ptrdiff_t>(header + 1),
                   m_lines.begin() + static_cast<std::ptrdiff_t>(end));
-    std::size_t at = header + 1;
-    for (const auto& l : lines)
-        InsertLine(at++, l);
+    m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(header + 1), std::make_move_iterator(block.begin()),
+                   std::make_move_iterator(block.end()));
 }
 
 namespace Profile {

@@ -3,6 +3,7 @@
 #include "admanager/settings/AccountLists.h"
 #include "admanager/settings/AppSettings.h"
 #include "common/FileOps.h"
+#include "common/IniProfile.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -41,7 +42,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FtpHostList ftp;
     if (!LoadSettings(settings, module) || !LoadAspList(asp, module) || !LoadFtpHostList(ftp, module))
         std::abort();
-    if (!SaveSettings(settings, module) || !SaveAspList(asp, module) || !SaveFtpHostList(ftp, module))
+    // The three sections go into one write: each save is a synced replace, and
+    // three of them per input would leave little time for fuzzing.
+    IniDocument doc;
+    if (!doc.LoadForEdit(path))
+        std::abort();
+    StoreSettings(doc, settings);
+    StoreAspList(doc, asp);
+    StoreFtpHostList(doc, ftp);
+    if (!doc.Save(path))
         std::abort();
     AppSettings settings2;
     AspList asp2;
