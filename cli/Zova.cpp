@@ -27,6 +27,7 @@ int RunZova(int argc, const char* const* argv, std::ostream& out, std::ostream& 
     AddLibraryCommands(app, ctx);
     AddGenerateCommands(app, ctx);
     AddCssCommands(app, ctx);
+    AddSettingsCommands(app, ctx);
 
     try {
         app.parse(argc, argv);

@@ -133,7 +133,7 @@ bool CStyleSettings::SaveToFile(const std::string& path) const {
     // One read and one write of the file give the same bytes as a profile write
     // per key, and a failure leaves the previous file whole instead of half written.
     IniDocument doc;
-    if (!doc.LoadForUpdate(path))
+    if (!doc.LoadForEdit(path))
         return false;
     doc.SetString(vessilo::kHeadSection, "Head", vessilo::kSignature);
     doc.SetString(vessilo::kHeadSection, "Ver", vessilo::kVersion);
