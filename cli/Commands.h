@@ -15,3 +15,6 @@ struct CommandContext {
 };
 
 void AddLibraryCommands(CLI::App& app, CommandContext& ctx);
+void AddCssCommands(CLI::App& app, CommandContext& ctx);
+void AddGenerateCommands(CLI::App& app, CommandContext& ctx);
+void AddSettingsCommands(CLI::App& app, CommandContext& ctx);

@@ -1,7 +1,10 @@
 #include "admanager/library/LibraryFile.h"
+#include "admanager/settings/AppSettings.h"
 #include "cli/Commands.h"
 #include "cli/LibraryJson.h"
 #include "common/FileOps.h"
+#include "common/IniProfile.h"
+#include "common/ModuleDir.h"
 
 #include <ostream>
 
@@ -25,10 +28,23 @@ int Import(CommandContext& ctx, const std::string& jsonPath, const std::string& 
     } catch (const nlohmann::json::exception& e) {
         return ctx.Fail(jsonPath + " is not valid JSON: " + e.what());
     }
+    // New identifiers continue the program's counter, so they never repeat one
+    // the program made in the same second.
+    const std::string settingsPath = SettingsFile::PathIn(ModuleDir::Get());
+    IniDocument settings;
+    if (!settings.LoadForEdit(settingsPath))
+        return ctx.Fail("cannot read " + settingsPath);
+    const std::int32_t counter = settings.GetInt(SettingsFile::kSettingSection, "last_index", 0);
+    SetNodeIdCounter(counter);
     AdLibrary library;
     std::string error;
     if (!LibraryFromJson(json, library, error))
         return ctx.Fail(jsonPath + ": " + error);
+    // Recorded before the library is written: a counter that ran ahead only
+    // skips numbers, one left behind would hand them out again.
+    if (GetNodeIdCounter() != counter &&
+        !WriteProfileInt(SettingsFile::kSettingSection, "last_index", GetNodeIdCounter(), settingsPath))
+        return ctx.Fail("cannot write last_index to " + settingsPath + "; the library was not written");
     if (!SaveLibrary(library, libraryPath))
         return ctx.Fail("ファイルの保存に失敗しました。 (" + libraryPath + ")");
     return 0;

@@ -25,6 +25,9 @@ int RunZova(int argc, const char* const* argv, std::ostream& out, std::ostream& 
             ModuleDir::SetOverride(moduleDir);
     });
     AddLibraryCommands(app, ctx);
+    AddGenerateCommands(app, ctx);
+    AddCssCommands(app, ctx);
+    AddSettingsCommands(app, ctx);
 
     try {
         app.parse(argc, argv);

@@ -3,6 +3,10 @@
 #include "common/Cp932.h"
 #include "common/FileOps.h"
 
+#include <cerrno>
+#include <iterator>
+#include <sys/stat.h>
+
 namespace {
 
 bool IsBlank(char c) {
@@ -19,7 +23,52 @@ std::string_view Trim(std::string_view s) {
 
 char FoldAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
+std::string_view Unquoted(std::string_view v) {
+    if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
+        v = v.substr(1, v.size() - 2);
+    return v;
+}
+
+std::size_t DefaultInto(std::string_view def, std::string& out, std::size_t size) {
+    while (!def.empty() && def.back() == ' ')
+        def.remove_suffix(1);
+    out.assign(def);
+    Cp932::CutTo(out, size > 0 ? size - 1 : 0);
+    return out.size();
+}
+
 } // namespace
+
+std::string IniDocument::FoldName(std::string_view name) {
+    std::string folded(name);
+    for (std::size_t i = 0; i < folded.size(); i += Cp932::CharLength(folded, i))
+        folded[i] = FoldAscii(folded[i]);
+    return folded;
+}
+
+std::int32_t IniDocument::ParseInt(std::string_view value, std::int32_t def) {
+    if (value.empty())
+        return def;
+    std::size_t i = 0;
+    while (i < value.size() && (value[i] == ' ' || value[i] == '\t'))
+        ++i;
+    bool negative = false;
+    if (i < value.size() && (value[i] == '+' || value[i] == '-'))
+        negative = value[i++] == '-';
+    std::uint32_t result = 0;
+    for (; i < value.size() && value[i] >= '0' && value[i] <= '9'; ++i)
+        result = result * 10u + static_cast<std::uint32_t>(value[i] - '0');
+    if (negative)
+        result = 0u - result;
+    return static_cast<std::int32_t>(result);
+}
+
+std::string IniDocument::ProtectValue(std::string_view value) {
+    bool quote = !value.empty() && (IsBlank(value.front()) || IsBlank(value.back()) || Unquoted(value).size() != value.size());
+    if (!quote)
+        return std::string(value);
+    return "\"" + std::string(value) + "\"";
+}
 
 bool IniDocument::NamesEqual(std::string_view a, std::string_view b) {
     if (a.size() != b.size())
@@ -44,7 +93,11 @@ IniDocument::Parsed IniDocument::Classify(const std::string& text) {
     if (t.empty() || t.front() == ';')
         return p;
     if (t.front() == '[') {
-        std::size_t close = t.rfind(']');
+        // The last ']' that is a character of its own: 0x5D is also a trail byte.
+        std::size_t close = std::string_view::npos;
+        for (std::size_t i = 1; i < t.size(); i += Cp932::CharLength(t, i))
+            if (t[i] == ']')
+                close = i;
         if (close != std::string_view::npos) {
             p.kind = Kind::Section;
             p.name = Trim(t.substr(1, close - 1));
@@ -65,6 +118,15 @@ bool IniDocument::Load(const std::string& path) {
     bool ok = FileOps::ReadWholeFile(path, bytes);
     Parse(ok ? bytes : std::string());
     return ok;
+}
+
+bool IniDocument::LoadForEdit(const std::string& path) {
+    // A file that is there but cannot be read must not be replaced by the few
+    // lines an edit adds: everything else in it would be lost.
+    if (Load(path))
+        return true;
+    struct stat st {};
+    return ::stat(path.c_str(), &st) != 0 && errno == ENOENT;
 }
 
 void IniDocument::Parse(std::string_view bytes) {
@@ -136,40 +198,58 @@ bool IniDocument::Find(std::string_view section, std::string_view key, std::stri
     std::size_t at = FindKey(header, key);
     if (at == std::string::npos)
         return false;
-    std::string_view v = Classify(m_lines[at].text).value;
-    if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
-        v = v.substr(1, v.size() - 2);
-    value.assign(v);
+    value.assign(Unquoted(Classify(m_lines[at].text).value));
     return true;
 }
 
 std::size_t IniDocument::GetString(std::string_view section, std::string_view key, std::string_view def,
                                    std::string& out, std::size_t size) const {
-    if (!Find(section, key, out)) {
-        while (!def.empty() && def.back() == ' ')
-            def.remove_suffix(1);
-        out.assign(def);
-    }
+    if (!Find(section, key, out))
+        return DefaultInto(def, out, size);
     Cp932::CutTo(out, size > 0 ? size - 1 : 0);
     return out.size();
 }
 
 std::int32_t IniDocument::GetInt(std::string_view section, std::string_view key, std::int32_t def) const {
     std::string value;
-    if (!Find(section, key, value) || value.empty())
+    if (!Find(section, key, value))
         return def;
-    std::size_t i = 0;
-    while (i < value.size() && (value[i] == ' ' || value[i] == '\t'))
-        ++i;
-    bool negative = false;
-    if (i < value.size() && (value[i] == '+' || value[i] == '-'))
-        negative = value[i++] == '-';
-    std::uint32_t result = 0;
-    for (; i < value.size() && value[i] >= '0' && value[i] <= '9'; ++i)
-        result = result * 10u + static_cast<std::uint32_t>(value[i] - '0');
-    if (negative)
-        result = 0u - result;
-    return static_cast<std::int32_t>(result);
+    return ParseInt(value, def);
+}
+
+IniSection IniDocument::Section(std::string_view section) const {
+    IniSection result;
+    std::size_t header = FindSection(section);
+    if (header == std::string::npos)
+        return result;
+    std::size_t end = SectionEnd(header);
+    for (std::size_t i = header + 1; i < end; ++i) {
+        Parsed p = Classify(m_lines[i].text);
+        if (p.kind == Kind::Key)
+            result.m_values.emplace(FoldName(p.name), std::string(Unquoted(p.value))); // first one wins
+    }
+    return result;
+}
+
+bool IniSection::Find(std::string_view key, std::string& value) const {
+    auto it = m_values.find(IniDocument::FoldName(key));
+    if (it == m_values.end())
+        return false;
+    value = it->second;
+    return true;
+}
+
+std::size_t IniSection::GetString(std::string_view key, std::string_view def, std::string& out,
+                                  std::size_t size) const {
+    if (!Find(key, out))
+        return DefaultInto(def, out, size);
+    Cp932::CutTo(out, size > 0 ? size - 1 : 0);
+    return out.size();
+}
+
+std::int32_t IniSection::GetInt(std::string_view key, std::int32_t def) const {
+    auto it = m_values.find(IniDocument::FoldName(key));
+    return it == m_values.end() ? def : IniDocument::ParseInt(it->second, def);
 }
 
 void IniDocument::InsertLine(std::size_t at, std::string text) {
@@ -225,19 +305,24 @@ void IniDocument::SetSection(std::string_view section, const std::vector<std::st
     std::size_t header = FindSection(section);
     if (header == std::string::npos) {
         AppendLine("[" + std::string(section) + "]");
-        for (const auto& l : lines)
-            AppendLine(l);
-        return;
+        header = m_lines.size() - 1;
+    } else if (m_lines[header].end.empty() && !lines.empty()) {
+        m_lines[header].end = "\r\n"; // a header on the last line without a line end
     }
     std::size_t end = SectionEnd(header);
+    std::vector<Line> block;
+    block.reserve(lines.size());
+    for (const auto& l : lines)
+        block.push_back(Line{l, "\r\n"});
+    // Replaced in one step: inserting line by line is quadratic on long lists.
     m_lines.erase(m_lines.begin() + static_cast<std::ptrdiff_t>(header + 1),
                   m_lines.begin() + static_cast<std::ptrdiff_t>(end));
-    std::size_t at = header + 1;
-    for (const auto& l : lines)
-        InsertLine(at++, l);
+    m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(header + 1), std::make_move_iterator(block.begin()),
+                   std::make_move_iterator(block.end()));
 }
 
 namespace Profile {
+
 
 std::size_t GetString(const std::string& file, std::string_view section, std::string_view key, std::string_view def,
                       std::string& out, std::size_t size) {
@@ -254,7 +339,8 @@ std::int32_t GetInt(const std::string& file, std::string_view section, std::stri
 
 bool WriteString(const std::string& file, const char* section, const std::string* key, const std::string* value) {
     IniDocument doc;
-    doc.Load(file);
+    if (!doc.LoadForEdit(file))
+        return false;
     if (!key)
         doc.DeleteSection(section);
     else if (!value)
@@ -266,14 +352,16 @@ bool WriteString(const std::string& file, const char* section, const std::string
 
 bool WriteString(const std::string& file, std::string_view section, std::string_view key, std::string_view value) {
     IniDocument doc;
-    doc.Load(file);
+    if (!doc.LoadForEdit(file))
+        return false;
     doc.SetString(section, key, value);
     return doc.Save(file);
 }
 
 bool WriteSection(const std::string& file, std::string_view section, const std::vector<std::string>& lines) {
     IniDocument doc;
-    doc.Load(file);
+    if (!doc.LoadForEdit(file))
+        return false;
     doc.SetSection(section, lines);
     return doc.Save(file);
 }

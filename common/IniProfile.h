@@ -4,7 +4,10 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
+
+class IniSection;
 
 // INI files read and written with the observable rules of the Windows profile
 // functions, on CP932 bytes: users bring files written on Windows and take ours
@@ -16,6 +19,9 @@ class IniDocument {
 public:
     // Reads path; a missing or unreadable file gives an empty document and false.
     bool Load(const std::string& path);
+    // Reads path before changing and saving it: a missing file gives an empty
+    // document and true; a file that exists but cannot be read gives false.
+    bool LoadForEdit(const std::string& path);
     void Parse(std::string_view bytes);
     std::string Bytes() const;
     // Writes the whole document through an atomic replace. A missing directory or
@@ -26,6 +32,8 @@ public:
     // trimmed, without a surrounding pair of equal quotes. False when missing.
     bool Find(std::string_view section, std::string_view key, std::string& value) const;
     bool HasSection(std::string_view section) const;
+    // The keys of the first section of that name, for many lookups in one pass.
+    IniSection Section(std::string_view section) const;
 
     // GetPrivateProfileString: out gets at most size - 1 bytes (cut at a character
     // boundary); a missing key gives def without its trailing spaces. Returns the
@@ -51,6 +59,16 @@ public:
     // Case-insensitive comparison of names on characters: ASCII letters fold,
     // bytes inside a double-byte character never do.
     static bool NamesEqual(std::string_view a, std::string_view b);
+    // The name with every single-byte ASCII letter upper-cased: equal folds mean
+    // NamesEqual.
+    static std::string FoldName(std::string_view name);
+    // The integer rule of GetPrivateProfileInt applied to a value already looked up.
+    static std::int32_t ParseInt(std::string_view value, std::int32_t def);
+    // A value written so that reading it back gives exactly value again: one with
+    // blanks at either end, or already wrapped in a pair of quotes, gets a pair of
+    // quotes (the reader trims and drops one pair). Line breaks cannot be kept by
+    // any INI line and are not handled here.
+    static std::string ProtectValue(std::string_view value);
 
 private:
     struct Line {
@@ -74,6 +92,19 @@ private:
     void AppendLine(std::string text);
 
     std::vector<Line> m_lines;
+};
+
+// A snapshot of one section's keys with the lookup rules of IniDocument: the
+// first key of a name wins, values are trimmed and lose a pair of quotes.
+class IniSection {
+public:
+    bool Find(std::string_view key, std::string& value) const;
+    std::size_t GetString(std::string_view key, std::string_view def, std::string& out, std::size_t size) const;
+    std::int32_t GetInt(std::string_view key, std::int32_t def) const;
+
+private:
+    friend class IniDocument;
+    std::unordered_map<std::string, std::string> m_values; // folded name -> value
 };
 
 // The profile functions themselves: each call reads the file and each write

@@ -21,6 +21,8 @@
 
 namespace {
 
+QString Latin1(std::string_view ascii) { return QString::fromLatin1(ascii.data(), static_cast<qsizetype>(ascii.size())); }
+
 void Stop(const QString& text) { Prompter::Current().Message(nullptr, text, Prompter::Icon::Stop); }
 
 CAfManagerApp::Hooks DefaultHooks() {
@@ -126,9 +128,9 @@ void CAfManagerApp::InstallCommands() {
     frame->SetCommandHandler(Cmd::About, [this] { ShowAbout(); });
     frame->SetCommandHandler(Cmd::Help, [this, moduleDir] { m_hooks.openUrl(moduleDir + u"help.html"_qs); });
     frame->SetCommandHandler(Cmd::LinkHome,
-                             [this] { m_hooks.openUrl(QString::fromUtf8(Publisher::kHomePage)); });
+                             [this] { m_hooks.openUrl(Latin1(Publisher::kHomePageUrl)); });
     frame->SetCommandHandler(Cmd::LinkAspGuide,
-                             [this] { m_hooks.openUrl(QString::fromUtf8(Publisher::AspGuideUrl().c_str())); });
+                             [this] { m_hooks.openUrl(Latin1(Publisher::kAspPageUrl)); });
     frame->SetCommandHandler(Cmd::CssMaker, [this, moduleDir] { m_hooks.startProgram(moduleDir + u"Vessilo"_qs); });
     frame->SetCommandHandler(Cmd::LoginTool, [this, moduleDir] {
         // The login tool is a separate program; a missing one is not reported.
@@ -137,7 +139,7 @@ void CAfManagerApp::InstallCommands() {
 }
 
 void CAfManagerApp::ShowAbout() {
-    CAboutDlg about(QString::fromUtf8(Publisher::kHomePage), m_hooks.openUrl, m_frame.get());
+    CAboutDlg about(Latin1(Publisher::kHomePageUrl), m_hooks.openUrl, m_frame.get());
     about.exec();
 }
 

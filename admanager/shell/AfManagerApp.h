@@ -1,5 +1,6 @@
 #pragma once
 
+#include "admanager/settings/AccountLists.h"
 #include "admanager/settings/AppSettings.h"
 #include "admanager/shell/MainFrame.h"
 #include "common/InstanceLock.h"
@@ -38,6 +39,8 @@ public:
     CAfManagerDoc* Document() const { return m_doc.get(); }
     CMainFrame* MainFrame() const { return m_frame.get(); }
     AppSettings& Settings() { return m_settings; }
+    AspList& Asp() { return m_aspList; }
+    FtpHostList& FtpHosts() { return m_ftpList; }
     std::string ModuleDirectory() const;
 
     // The longest library path the settings can carry.
@@ -52,6 +55,8 @@ private:
     InstanceLock m_lock;
     bool m_started = false;
     AppSettings m_settings;
+    AspList m_aspList;
+    FtpHostList m_ftpList;
     std::unique_ptr<CAfManagerDoc> m_doc;
     std::unique_ptr<CMainFrame> m_frame;
 };

@@ -107,7 +107,7 @@ void CMainFrame::BuildActions() {
          nullptr, {}},
         {Cmd::ViewStatusBar, u"ステータスバー(&S)"_qs,
          u"ステータスバーの表示/非表示を切り替えます。\nステータスバーの表示切り替え"_qs, nullptr, {}},
-        {Cmd::LinkHome, u"Zelvor ホームページ"_qs, u"Zelvor のホームページを開きます。"_qs, nullptr, {}},
+        {Cmd::LinkHome, u"Zelvor Project ホームページ"_qs, u"Zelvor Project のホームページを開きます。"_qs, nullptr, {}},
         {Cmd::LinkAspGuide, u"アフィリエイトプロバイダ解説"_qs, u"アフィリエイトプロバイダの解説ページを開きます。"_qs,
          nullptr, {}},
         {Cmd::LoginTool, u"ログインツールを開く(&L)..."_qs, u"ログインツールを起動します。"_qs, nullptr, {}},
@@ -253,8 +253,10 @@ void CMainFrame::BuildPanes(const WindowGeometry& g) {
     m_outer->setStretchFactor(1, 1);
     m_inner->setStretchFactor(1, 1);
     setCentralWidget(m_outer);
-    m_outer->setSizes({g.leftWidth > 0 ? g.leftWidth : 240, g.rightWidth > 0 ? g.rightWidth : 400});
-    m_inner->setSizes({g.topHeight > 0 ? g.topHeight : 240, g.bottomHeight > 0 ? g.bottomHeight : 240});
+    m_columns = {g.leftWidth > 0 ? g.leftWidth : 240, g.rightWidth > 0 ? g.rightWidth : 400};
+    m_rows = {g.topHeight > 0 ? g.topHeight : 240, g.bottomHeight > 0 ? g.bottomHeight : 240};
+    m_outer->setSizes(m_columns);
+    m_inner->setSizes(m_rows);
     m_left->SetContextMenu(m_nodeMenu);
     m_right->SetContextMenu(m_bannerMenu);
 }
@@ -378,6 +380,17 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
         return;
     }
     event->accept();
+}
+
+// A splitter scales sizes given before it has a size of its own: apply them
+// again once the window is laid out.
+void CMainFrame::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (!m_shownOnce) {
+        m_shownOnce = true;
+        m_outer->setSizes(m_columns);
+        m_inner->setSizes(m_rows);
+    }
 }
 
 // The restored rectangle is tracked while the window is in its normal state, so

@@ -62,6 +62,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
@@ -94,4 +95,7 @@ private:
     CRightView* m_right = nullptr;
     CDataCtrlView* m_editor = nullptr;
     QRect m_normalGeometry;
+    QList<int> m_columns;
+    QList<int> m_rows;
+    bool m_shownOnce = false;
 };

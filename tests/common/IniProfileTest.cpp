@@ -90,6 +90,46 @@ TEST(IniProfileTest, DoubleByteNamesFoldOnlyAsciiCharacters) {
     EXPECT_FALSE(IniDocument::NamesEqual(J("ア"), J("ヂ")));
 }
 
+TEST(IniProfileTest, SectionHeaderEndsAtASingleByteBracket) {
+    // ゾ is 83 5D: its trail byte is no closing bracket.
+    IniDocument doc;
+    doc.Parse(J("[ゾ]\r\na=1\r\n[名前ゾ\r\nb=2\r\n[x]ゾ]\r\nc=3\r\n"));
+    std::string v;
+    EXPECT_TRUE(doc.Find(J("ゾ"), "a", v));
+    EXPECT_TRUE(doc.Find(J("ゾ"), "b", v)); // "[名前ゾ" is no header
+    EXPECT_TRUE(doc.Find(J("x]ゾ"), "c", v));
+    EXPECT_FALSE(doc.HasSection(J("名前")));
+}
+
+TEST(IniProfileTest, SectionSnapshotLooksUpLikeTheDocument) {
+    IniDocument doc;
+    doc.Parse(J("[s]\r\nKey=\"q\"\r\nkey=second\r\nキーa= 12x\r\nempty=\r\n[t]\r\nother=1\r\n"));
+    IniSection section = doc.Section("S");
+    for (const char* key : {"KEY", "キーA", "empty", "other", "missing"}) {
+        std::string a, b;
+        std::string k = J(key);
+        EXPECT_EQ(section.Find(k, a), doc.Find("s", k, b)) << key;
+        EXPECT_EQ(a, b) << key;
+        EXPECT_EQ(section.GetInt(k, -9), doc.GetInt("s", k, -9)) << key;
+        EXPECT_EQ(section.GetString(k, "def  ", a, 2), doc.GetString("s", k, "def  ", b, 2)) << key;
+        EXPECT_EQ(a, b) << key;
+    }
+    EXPECT_EQ(section.GetInt(J("キーA"), 0), 12);
+}
+
+TEST(IniProfileTest, ProtectedValuesReadBackUnchanged) {
+    for (const char* value : {"plain", " lead", "trail\t", "\"both\"", "'x'", "\"", "\"open", "a\"b\"", "", "''"}) {
+        IniDocument doc;
+        doc.SetString("s", "k", IniDocument::ProtectValue(value));
+        IniDocument back;
+        back.Parse(doc.Bytes());
+        std::string v;
+        ASSERT_TRUE(back.Find("s", "k", v));
+        EXPECT_EQ(v, value);
+    }
+    EXPECT_EQ(IniDocument::ProtectValue("plain"), "plain");
+}
+
 TEST(IniProfileTest, IntegerParsing) {
     struct Case {
         const char* stored;
@@ -137,9 +177,34 @@ TEST(IniProfileTest, FailedWritesReportFalseAndChangeNothing) {
         ::chmod(f.c_str(), 0444);
         EXPECT_FALSE(Profile::WriteString(f, "s", "k", "2"));
         EXPECT_EQ(Read(f), "[s]\r\nk=1\r\n");
+        // A file that cannot be read is not replaced by the one key being written.
+        ::chmod(f.c_str(), 0200);
+        EXPECT_FALSE(Profile::WriteString(f, "s", "other", "2"));
+        EXPECT_FALSE(Profile::WriteSection(f, "s", {"k=3"}));
+        ::chmod(f.c_str(), 0644);
+        EXPECT_EQ(Read(f), "[s]\r\nk=1\r\n");
     }
     std::string out;
     EXPECT_EQ(Profile::GetString(dir / "nothing.ini", "s", "k", "def", out, 255), 3u);
+}
+
+TEST(IniProfileTest, UnreadableFileIsNotReplaced) {
+    TempDir dir;
+    // A directory where the file should be can be neither read nor replaced.
+    IniDocument doc;
+    EXPECT_FALSE(doc.LoadForEdit(dir.path()));
+    EXPECT_TRUE(doc.LoadForEdit(dir / "new.ini"));
+    std::string f = dir / "secret.ini";
+    ASSERT_TRUE(FileOps::WriteWholeFile(f, "[s]\r\nk=1\r\n"));
+    if (::geteuid() != 0) {
+        // Writing what little is known would drop every other key of the file.
+        ::chmod(f.c_str(), 0200);
+        EXPECT_FALSE(doc.LoadForEdit(f));
+        EXPECT_FALSE(Profile::WriteString(f, "s", "other", "2"));
+        EXPECT_FALSE(Profile::WriteSection(f, "t", {"a=1"}));
+        ::chmod(f.c_str(), 0600);
+        EXPECT_EQ(Read(f), "[s]\r\nk=1\r\n");
+    }
 }
 
 } // namespace

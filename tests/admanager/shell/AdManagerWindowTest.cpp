@@ -4,15 +4,23 @@
 #include "admanager/library/ui/LeftView.h"
 #include "admanager/panes/RightView.h"
 #include "admanager/settings/Association.h"
+#include "admanager/shell/AboutDlg.h"
 #include "admanager/shell/AfManagerApp.h"
+#include "admanager/shell/AssociationPromptDlg.h"
+#include "admanager/shell/SplashWnd.h"
 #include "admanager/shell/MainFrame.h"
 #include "common/FileOps.h"
+#include "common/IniProfile.h"
 #include "common/InstanceLock.h"
 #include "common/ModuleDir.h"
 #include "common/ui/Cp932Qt.h"
 #include "tests/common/ui/ScriptedPrompter.h"
 
 #include <QAction>
+#include <QCheckBox>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTimer>
 #include <QMenu>
 #include <QScreen>
 #include <QSplitter>
@@ -20,6 +28,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
+#include <set>
 
 using testutil::ScriptedPrompter;
 using Answer = Prompter::Answer;
@@ -435,12 +444,15 @@ private Q_SLOTS:
         CMainFrame placed(Doc(), fits);
         QCOMPARE(placed.pos(), QPoint(10, 20));
         QCOMPARE(placed.size(), QSize(700, 500));
+        placed.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&placed));
         QCOMPARE(placed.OuterSplitter()->sizes().value(0), 240);
+        QCOMPARE(placed.InnerSplitter()->sizes().value(0), 240);
         WindowGeometry stored = placed.CurrentGeometry();
         QCOMPARE(stored.x, 10);
         QCOMPARE(stored.width, 700);
+        QCOMPARE(stored.leftWidth, 240);
         // Maximised: the restored rectangle is what is stored.
-        placed.show();
         placed.showMaximized();
         QCoreApplication::processEvents();
         QCOMPARE(placed.CurrentGeometry().width, 700);
@@ -457,6 +469,96 @@ private Q_SLOTS:
         QVERIFY(!Association::IsAssociated(dir + "moved/"));
         QVERIFY(Association::Unassociate());
         QVERIFY(!Association::IsAssociated(dir));
+    }
+
+    // Start-up and shutdown through the application object: the command line
+    // wins over use_last_file = 0, the association prompt is answered "いいえ"
+    // with "don't ask again", and shutdown writes what changed.
+    void startUpAndShutDown() {
+        cleanup();
+        std::string module = m_module.path().toStdString() + "/";
+        ModuleDir::SetOverride(module);
+        m_prompter = std::make_unique<ScriptedPrompter>();
+        QString library = Path("cmdline.zva");
+        {
+            AdLibrary lib;
+            InitEmptyLibrary(lib);
+            LibraryNode item;
+            item.title = "from the command line";
+            AddChildCopy(lib.root, item);
+            QVERIFY(SaveLibrary(lib, library.toStdString()));
+        }
+        QVERIFY(FileOps::WriteWholeFile(module + "zova_af.ini",
+                                        "[ZOVA_AF_SETTING]\r\nuse_last_file=0\r\nlast_file=/nowhere/old.zva\r\n"
+                                        "last_index=41\r\n"));
+        QVERIFY(FileOps::MakeDirRetry(module + "html"));
+        QVERIFY(FileOps::WriteWholeFile(module + "html/prevpage.html", "x"));
+
+        CAfManagerApp::Hooks hooks;
+        hooks.showSplash = false;
+        CAfManagerApp app(hooks);
+        bool prompted = false;
+        QTimer::singleShot(0, this, [&prompted] {
+            QWidget* modal = QApplication::activeModalWidget();
+            QVERIFY(modal);
+            QCOMPARE(modal->windowTitle(), u"Zelvor管理 - アプリケーションの関連付け"_qs);
+            modal->findChild<QCheckBox*>(u"dontShowCheckBox"_qs)->setChecked(true);
+            modal->findChild<QPushButton*>(u"noPushButton"_qs)->click();
+            prompted = true;
+        });
+        QVERIFY(app.InitInstance({library}));
+        QVERIFY(prompted);
+        QCOMPARE(app.Document()->Title(), u"cmdline.zva"_qs);
+        QVERIFY(app.MainFrame()->isVisible());
+        QCOMPARE(app.MainFrame()->windowTitle(), u"Zelvor管理 - cmdline.zva"_qs);
+        QString id = QString::fromStdString(MakeNodeId());
+        QVERIFY(id.endsWith(u"00000029"_qs)); // continues from last_index 41
+        app.MainFrame()->close();
+        app.ExitInstance();
+
+        IniDocument ini;
+        QVERIFY(ini.Load(module + "zova_af.ini"));
+        QCOMPARE(ini.GetInt("ZOVA_AF_SETTING", "regist_message", 1), 0);
+        QCOMPARE(ini.GetInt("ZOVA_AF_SETTING", "last_index", 0), 42);
+        std::string lastFile;
+        ini.GetString("ZOVA_AF_SETTING", "last_file", "", lastFile, 255);
+        QCOMPARE(QString::fromStdString(lastFile), library);
+        QVERIFY(ini.GetInt("ZOVA_AF_SETTING", "left_w", -1) > 0);
+        QVERIFY(!FileOps::FileExists(module + "html/prevpage.html"));
+        QVERIFY(!Association::IsAssociated(module));
+    }
+
+    // Not a check: with ZOVA_SCREENSHOT_DIR set, saves what the window looks
+    // like on the sample library for a person to look at.
+    void screenshot() {
+        QByteArray dir = qgetenv("ZOVA_SCREENSHOT_DIR");
+        if (dir.isEmpty())
+            QSKIP("ZOVA_SCREENSHOT_DIR not set");
+        m_lastFile = Cp932Qt::FromQt(QString::fromLocal8Bit(qgetenv("ZOVA_SAMPLE_LIBRARY")));
+        Doc().OnFirstInit();
+        Frame().resize(1100, 720);
+        Frame().show();
+        QVERIFY(QTest::qWaitForWindowExposed(&Frame()));
+        Frame().TreePane()->SelectItem(Find("記事下 ホテル"));
+        Frame().ListPane()->SelectRow(1);
+        QCoreApplication::processEvents();
+        QVERIFY(Frame().grab().save(QString::fromLocal8Bit(dir) + u"/main_window.png"_qs));
+        QMenu* edit = Frame().menuBar()->findChildren<QMenu*>().value(1);
+        Q_UNUSED(edit);
+        CAboutDlg about(u"https://zelvor.example/"_qs, {}, &Frame());
+        about.show();
+        QVERIFY(about.grab().save(QString::fromLocal8Bit(dir) + u"/about.png"_qs));
+        CAssociationPromptDlg prompt(&Frame());
+        prompt.show();
+        QVERIFY(prompt.grab().save(QString::fromLocal8Bit(dir) + u"/association.png"_qs));
+        CSplashWnd* splash = new CSplashWnd;
+        splash->show();
+        QVERIFY(splash->grab().save(QString::fromLocal8Bit(dir) + u"/splash.png"_qs));
+        splash->close();
+        Frame().NodeMenu()->popup(Frame().mapToGlobal(QPoint(50, 100)));
+        QCoreApplication::processEvents();
+        QVERIFY(Frame().NodeMenu()->grab().save(QString::fromLocal8Bit(dir) + u"/node_menu.png"_qs));
+        Frame().NodeMenu()->hide();
     }
 
     void secondCopyIsRefusedAndWritesNothing() {

@@ -1,0 +1,183 @@
+#include "stylemaker/style/CssWriter.h"
+
+#include "common/FileOps.h"
+
+namespace vessilo {
+
+namespace {
+
+// Appends the pieces of one style sheet. Plain appends rather than a fixed line
+// buffer: a long class name given on the command line must not be cut.
+class CssText {
+public:
+    explicit CssText(std::string_view tagClass) : m_tag(tagClass) {}
+
+    void Head(std::string_view prefix, std::string_view suffix) {
+        m_text.append(prefix).append(m_tag).append(suffix).append(" {\n");
+    }
+    void Close() { m_text.append("}\n"); }
+
+    void Size(std::string_view property, std::int32_t value, std::string_view unit) {
+        Declaration(property, std::to_string(value).append(unit));
+    }
+    void Border(const std::string& style, std::int32_t width, const std::string& color) {
+        Declaration("border", style + " " + std::to_string(width) + "px " + color);
+    }
+    void Color(const std::string& value) { Declaration("color", value); }
+    void BackColor(const std::string& value) { Declaration("background-color", value); }
+    void Bold() { Declaration("font-weight", "bold"); }
+    void Italic() { Declaration("font-style", "italic"); }
+    void Box(std::string_view property, std::int32_t top, std::int32_t right, std::int32_t bottom, std::int32_t left) {
+        Declaration(property, std::to_string(top) + "px " + std::to_string(right) + "px " + std::to_string(bottom) +
+                                  "px " + std::to_string(left) + "px");
+    }
+    void TextAlign(const std::string& value) { Declaration("text-align", value); }
+    void VerticalAlign(const std::string& value) { Declaration("vertical-align", value); }
+
+    std::string Take() { return std::move(m_text); }
+
+private:
+    void Declaration(std::string_view property, std::string_view value) {
+        m_text.append("    ").append(property).append(": ").append(value).append(";\n");
+    }
+
+    std::string m_tag;
+    std::string m_text;
+};
+
+// The six declarations of the name, comment and tag lines.
+struct LineStyle {
+    std::int32_t hori;
+    const std::string& horiValue;
+    std::int32_t textColor;
+    const std::string& textColorValue;
+    std::int32_t backColor;
+    const std::string& backColorValue;
+    std::int32_t fontSize;
+    std::int32_t fontSizeValue;
+    const std::string& fontSizeUnit;
+    std::int32_t bold;
+    std::int32_t italic;
+};
+
+void WriteLineRule(CssText& css, std::string_view suffix, const LineStyle& s) {
+    css.Head("div.", suffix);
+    if (s.hori)
+        css.TextAlign(s.horiValue);
+    if (s.textColor)
+        css.Color(s.textColorValue);
+    if (s.backColor)
+        css.BackColor(s.backColorValue);
+    if (s.fontSize)
+        css.Size("font-size", s.fontSizeValue, s.fontSizeUnit);
+    if (s.bold)
+        css.Bold();
+    if (s.italic)
+        css.Italic();
+    css.Close();
+}
+
+void WriteLinkRule(CssText& css, std::string_view prefix, std::int32_t textColor, const std::string& color,
+                   std::int32_t bold, std::int32_t italic) {
+    css.Head(prefix, "_copylink");
+    if (textColor)
+        css.Color(color);
+    if (bold)
+        css.Bold();
+    if (italic)
+        css.Italic();
+    css.Close();
+}
+
+} // namespace
+
+std::string BuildCss(const CStyleSettings& s, std::string_view tagClass) {
+    CssText css(tagClass);
+
+    css.Head("table.", "_frame");
+    if (s.bFrameWidth)
+        css.Size("width", s.nFrameWidth, s.szFrameWidthUnit);
+    if (s.bFrameBorder)
+        css.Border(s.szFrameBorderStyle, s.nFrameBorder, s.szFrameBorderColor);
+    if (s.bFrameTextColor)
+        css.Color(s.szFrameTextColor);
+    if (s.bFrameBackColor)
+        css.BackColor(s.szFrameBackColor);
+    if (s.bFrameFontSize)
+        css.Size("font-size", s.nFrameFontSize, s.szFrameFontSizeUnit);
+    if (s.bFrameFontBorld)
+        css.Bold();
+    if (s.bFrameFontItalic)
+        css.Italic();
+    if (s.bFrameMargin)
+        css.Box("margin", s.nFrameMarginTop, s.nFrameMarginRight, s.nFrameMarginBottom, s.nFrameMarginLeft);
+    css.Close();
+
+    css.Head("td.", "_data");
+    if (s.bDataHori)
+        css.TextAlign(s.szDataHori);
+    if (s.bDataVert)
+        css.VerticalAlign(s.szDataVert);
+    css.Close();
+
+    css.Head("div.", "_adv");
+    if (s.bAdvWidth)
+        css.Size("width", s.nAdvWidth, s.szAdvWidthUnit);
+    if (s.bAdvHeight)
+        css.Size("height", s.nAdvHeight, s.szAdvHeightUnit);
+    if (s.bAdvBorder)
+        css.Border(s.szAdvBorderStyle, s.nAdvBorder, s.szAdvBorderColor);
+    if (s.bAdvTextColor)
+        css.Color(s.szAdvTextColor);
+    if (s.bAdvBackColor)
+        css.BackColor(s.szAdvBackColor);
+    if (s.bAdvFontSize)
+        css.Size("font-size", s.nAdvFontSize, s.szAdvFontSizeUnit);
+    if (s.bAdvFontBorld)
+        css.Bold();
+    if (s.bAdvFontItalic)
+        css.Italic();
+    if (s.bAdvPadding)
+        css.Box("padding", s.nAdvPaddingTop, s.nAdvPaddingRight, s.nAdvPaddingBottom, s.nAdvPaddingLeft);
+    if (s.bAdvMargin)
+        css.Box("margin", s.nAdvMarginTop, s.nAdvMarginRight, s.nAdvMarginBottom, s.nAdvMarginLeft);
+    css.Close();
+
+    WriteLineRule(css, "_title",
+                  {s.bTitleHori, s.szTitleHori, s.bTitleTextColor, s.szTitleTextColor, s.bTitleBackColor,
+                   s.szTitleBackColor, s.bTitleFontSize, s.nTitleFontSize, s.szTitleFontSizeUnit, s.bTitleFontBorld,
+                   s.bTitleFontItalic});
+    WriteLineRule(css, "_comment",
+                  {s.bCommentHori, s.szCommentHori, s.bCommentTextColor, s.szCommentTextColor, s.bCommentBackColor,
+                   s.szCommentBackColor, s.bCommentFontSize, s.nCommentFontSize, s.szCommentFontSizeUnit,
+                   s.bCommentFontBorld, s.bCommentFontItalic});
+    WriteLineRule(css, "_banner",
+                  {s.bBannerHori, s.szBannerHori, s.bBannerTextColor, s.szBannerTextColor, s.bBannerBackColor,
+                   s.szBannerBackColor, s.bBannerFontSize, s.nBannerFontSize, s.szBannerFontSizeUnit,
+                   s.bBannerFontBorld, s.bBannerFontItalic});
+
+    if (!s.bUnUsePrLink) {
+        css.Head("div.", "_copyright");
+        if (s.bPrHori)
+            css.TextAlign(s.szPrHori);
+        if (s.bPrBackColor)
+            css.BackColor(s.szPrBackColor);
+        if (s.bPrFontSize)
+            css.Size("font-size", s.nPrFontSize, s.szPrFontSizeUnit);
+        css.Close();
+        WriteLinkRule(css, "a.", s.bPrLinkTextColor, s.szPrLinkTextColor, s.bPrLinkFontBorld, s.bPrLinkFontItalic);
+        WriteLinkRule(css, "a:visited.", s.bPrVisitedTextColor, s.szPrVisitedTextColor, s.bPrVisitedFontBorld,
+                      s.bPrVisitedFontItalic);
+        WriteLinkRule(css, "a:hover.", s.bPrHoverTextColor, s.szPrHoverTextColor, s.bPrHoverFontBorld,
+                      s.bPrHoverFontItalic);
+        WriteLinkRule(css, "a:active.", s.bPrActiveTextColor, s.szPrActiveTextColor, s.bPrActiveFontBorld,
+                      s.bPrActiveFontItalic);
+    }
+    return css.Take();
+}
+
+bool WriteCss(const CStyleSettings& settings, const std::string& path, std::string_view tagClass) {
+    return FileOps::WriteWholeFile(path, BuildCss(settings, tagClass));
+}
+
+} // namespace vessilo
