@@ -325,6 +325,23 @@ private Q_SLOTS:
         QVERIFY(m_lastFile.empty());
     }
 
+    void closingAsksAndAFailedSaveKeepsRunning() {
+        MakeLibrary();
+        Frame().show();
+        QVERIFY(QTest::qWaitForWindowExposed(&Frame()));
+        m_prompter->answers = {Answer::Yes};
+        m_prompter->saveNames = {Path("no/such/dir/x.zva")};
+        QVERIFY(!Frame().close());
+        QCOMPARE(m_prompter->shown.front().text, u"内容が更新されています。\n保存しますか？"_qs);
+        QCOMPARE(m_prompter->LastText(), u"ファイルの保存に失敗しました。"_qs);
+        QVERIFY(Frame().isVisible());
+        QVERIFY(Doc().IsModified());
+        m_prompter->answers = {Answer::Cancel};
+        QVERIFY(!Frame().close());
+        m_prompter->answers = {Answer::No};
+        QVERIFY(Frame().close());
+    }
+
     void openCancelAndFailure() {
         MakeLibrary();
         // "No" at the question, then cancelling the dialog keeps the modified library.
