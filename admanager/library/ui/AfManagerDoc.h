@@ -1,0 +1,93 @@
+#pragma once
+
+#include "admanager/library/LibraryNode.h"
+
+#include <QObject>
+#include <QString>
+#include <string>
+
+class CLeftView;
+class CRightView;
+class CDataCtrlView;
+class QWidget;
+
+// The single document of the ad manager: the library, the working state, the
+// file cycle and the editing commands on the tree and the banner list.
+class CAfManagerDoc : public QObject {
+    Q_OBJECT
+public:
+    // lastFile is the settings' last_file (CP932): the document's file path lives there.
+    explicit CAfManagerDoc(std::string& lastFile, QObject* parent = nullptr);
+    ~CAfManagerDoc() override;
+
+    AdLibrary& Library() { return m_library; }
+    DocumentState& State() { return m_state; }
+    const DocumentState& State() const { return m_state; }
+
+    bool IsModified() const { return m_modified; }
+    void SetModifiedFlag(bool modified = true);
+    // "無題" or the file name with its extension.
+    QString Title() const { return m_title; }
+    // The current file as a path for the file system (empty when untitled).
+    QString FilePath() const;
+
+    void SetTreeView(CLeftView* view) { m_tree = view; }
+    void SetListView(CRightView* view) { m_list = view; }
+    void SetEditorView(CDataCtrlView* view) { m_editor = view; }
+    CLeftView* TreeView() const { return m_tree; }
+    CRightView* ListView() const { return m_list; }
+    CDataCtrlView* EditorView() const { return m_editor; }
+    // Parent for message boxes and dialogs.
+    void SetDialogParent(QWidget* parent) { m_dialogParent = parent; }
+
+    // File cycle.
+    void OnFirstInit();
+    void OnFileNew();
+    void OnFileOpen();
+    bool OnFileSave();
+    bool OnFileSaveAs();
+    // False: stop what was about to happen.
+    bool SaveModified();
+
+    // Editing commands; each shows its refusal message itself.
+    void OnNewFolder();
+    void OnNewItem();
+    void OnCopyItem();
+    void OnPasteItem();
+    void OnDeleteNode();
+    void OnAddBanner();
+    void OnCopyBanner();
+    void OnPasteBanner();
+    void OnDeleteBanner();
+    void MoveNode(LibraryNode& dragged, LibraryNode& target);
+
+    // The enabling rule of a command of the edit menu.
+    bool IsCommandEnabled(int id) const;
+
+    // Notifications from the panes.
+    void OnTreeSelectionChanged(LibraryNode* node);
+    void OnBannerSelectionChanged(Banner* banner);
+
+Q_SIGNALS:
+    // Title, modified flag or working state changed: menus and caption follow.
+    void stateChanged();
+
+private:
+    void Message(const QString& text);
+    void Exclamation(const QString& text);
+    bool SaveTo(const QString& path);
+    void ResetContent();
+    void AppendNewBanner(const Banner& model);
+    void UpdateTitle();
+
+    AdLibrary m_library;
+    DocumentState m_state;
+    std::string& m_lastFile;
+    QString m_title;
+    bool m_modified = false;
+    bool m_reopenAtStart = true;
+    CLeftView* m_tree = nullptr;
+    CRightView* m_list = nullptr;
+    CDataCtrlView* m_editor = nullptr;
+    QWidget* m_dialogParent = nullptr;
+};

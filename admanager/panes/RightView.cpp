@@ -1,0 +1,215 @@
+#include "admanager/panes/RightView.h"
+
+#include "admanager/library/ui/AfManagerDoc.h"
+#include "admanager/library/ui/LeftView.h"
+#include "common/Cp932.h"
+#include "common/ui/Cp932Qt.h"
+
+#include <QGridLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTableWidget>
+
+namespace {
+
+constexpr int kBannerRole = Qt::UserRole + 1;
+const QColor kDisabledBackground(212, 208, 200);
+
+} // namespace
+
+CRightView::CRightView(CAfManagerDoc& doc, QWidget* parent)
+    : QWidget(parent), m_doc(doc), m_title(new QLineEdit(this)), m_comment(new QLineEdit(this)),
+      m_generate(new QPushButton(u"HTML生成..."_qs, this)), m_list(new QTableWidget(this)) {
+    setObjectName(u"rightView"_qs);
+    m_title->setObjectName(u"titleLineEdit"_qs);
+    m_comment->setObjectName(u"commentLineEdit"_qs);
+    m_generate->setObjectName(u"generateHtmlPushButton"_qs);
+    m_list->setObjectName(u"bannerTableWidget"_qs);
+
+    auto* grid = new QGridLayout(this);
+    grid->setContentsMargins(4, 4, 4, 0);
+    grid->addWidget(new QLabel(u"Title"_qs, this), 0, 0);
+    grid->addWidget(m_title, 0, 1);
+    grid->addWidget(m_generate, 0, 2);
+    grid->addWidget(new QLabel(u"Comment"_qs, this), 1, 0);
+    grid->addWidget(m_comment, 1, 1, 1, 2);
+    grid->addWidget(m_list, 2, 0, 1, 3);
+    grid->setRowStretch(2, 1);
+    grid->setColumnStretch(1, 1);
+
+    const QString headers[] = {u"ASP"_qs, u"広告主"_qs, u"広告名"_qs, u"CPM"_qs, u"CPC"_qs, u"定率"_qs, u"定額"_qs};
+    const int widths[] = {100, 200, 200, 50, 50, 50, 50};
+    m_list->setColumnCount(7);
+    for (int c = 0; c < 7; ++c) {
+        auto* header = new QTableWidgetItem(headers[c]);
+        header->setTextAlignment(c < 3 ? Qt::AlignLeft | Qt::AlignVCenter : Qt::AlignRight | Qt::AlignVCenter);
+        m_list->setHorizontalHeaderItem(c, header);
+        m_list->setColumnWidth(c, widths[c]);
+    }
+    m_list->verticalHeader()->hide();
+    m_list->verticalHeader()->setDefaultSectionSize(m_list->fontMetrics().height() + 6);
+    m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_list->setShowGrid(true);
+    m_list->setContextMenuPolicy(Qt::CustomContextMenu);
+
+    connect(m_title, &QLineEdit::textEdited, this, &CRightView::OnTitleEdited);
+    connect(m_comment, &QLineEdit::textEdited, this, &CRightView::OnCommentEdited);
+    connect(m_list, &QTableWidget::itemSelectionChanged, this, &CRightView::OnRowSelectionChanged);
+    connect(m_list, &QWidget::customContextMenuRequested, this, &CRightView::OnListContextMenu);
+    m_doc.SetListView(this);
+    Refresh(99);
+}
+
+void CRightView::SetListEnabled(bool enabled) {
+    m_list->setEnabled(enabled);
+    QPalette p = m_list->palette();
+    p.setColor(QPalette::Base, enabled ? QColor(Qt::white) : kDisabledBackground);
+    m_list->setPalette(p);
+}
+
+void CRightView::Refresh(int what) {
+    if (what == 0) {
+        int row = SelectedRow();
+        if (row >= 0 && m_doc.State().currentBanner)
+            WriteRow(row, *m_doc.State().currentBanner);
+        return;
+    }
+    m_ready = false;
+    m_title->clear();
+    m_comment->clear();
+    m_list->setRowCount(0);
+    m_title->setReadOnly(false);
+    m_title->setEnabled(true);
+    m_comment->setEnabled(true);
+    m_generate->setEnabled(true);
+    SetListEnabled(true);
+
+    const LibraryNode* node = m_doc.State().currentNode;
+    if (!node) {
+        m_title->setEnabled(false);
+        m_comment->setEnabled(false);
+        m_generate->setEnabled(false);
+        SetListEnabled(false);
+    } else {
+        m_title->setText(Cp932Qt::ToQt(node->title));
+        if (node->IsRoot()) {
+            m_title->setReadOnly(true);
+            m_comment->setEnabled(false);
+            m_generate->setEnabled(false);
+        }
+        m_comment->setText(Cp932Qt::ToQt(node->comment));
+        if (node->IsFolder()) {
+            m_generate->setEnabled(false);
+            SetListEnabled(false);
+            m_list->setEnabled(true); // grey, but still answers right clicks like the original list
+        } else {
+            for (const auto& banner : node->banners)
+                if (banner->IsLive())
+                    AppendBannerRow(*banner);
+        }
+    }
+    m_ready = true;
+}
+
+void CRightView::WriteRow(int row, const Banner& banner) {
+    const QString texts[] = {Cp932Qt::ToQt(banner.asp),   Cp932Qt::ToQt(banner.advertiser), Cp932Qt::ToQt(banner.name),
+                             QString::number(banner.cpm), QString::number(banner.cpc),       QString::number(banner.fixedRate),
+                             QString::number(banner.fixedFee)};
+    for (int c = 0; c < 7; ++c) {
+        QTableWidgetItem* item = m_list->item(row, c);
+        if (!item) {
+            item = new QTableWidgetItem;
+            item->setTextAlignment(c < 3 ? Qt::AlignLeft | Qt::AlignVCenter : Qt::AlignRight | Qt::AlignVCenter);
+            m_list->setItem(row, c, item);
+        }
+        item->setText(texts[c]);
+    }
+}
+
+int CRightView::AppendBannerRow(Banner& banner) {
+    bool ready = m_ready;
+    m_ready = false;
+    int row = m_list->rowCount();
+    m_list->insertRow(row);
+    WriteRow(row, banner);
+    m_list->item(row, 0)->setData(kBannerRole, QVariant::fromValue(reinterpret_cast<quintptr>(&banner)));
+    m_ready = ready;
+    return row;
+}
+
+void CRightView::SelectRow(int row) {
+    if (row >= 0 && row < m_list->rowCount()) {
+        m_list->setCurrentCell(row, 0);
+        m_list->selectRow(row);
+        m_list->scrollToItem(m_list->item(row, 0));
+    } else {
+        m_list->clearSelection();
+    }
+}
+
+int CRightView::SelectedRow() const {
+    const QList<QTableWidgetItem*> items = m_list->selectedItems();
+    return items.isEmpty() ? -1 : items.constFirst()->row();
+}
+
+Banner* CRightView::RowBanner(int row) const {
+    QTableWidgetItem* item = m_list->item(row, 0);
+    return item ? reinterpret_cast<Banner*>(item->data(kBannerRole).value<quintptr>()) : nullptr;
+}
+
+void CRightView::DeleteRow(int row) {
+    bool ready = m_ready;
+    m_ready = false;
+    m_list->removeRow(row);
+    m_ready = ready;
+}
+
+int CRightView::RowCount() const { return m_list->rowCount(); }
+
+std::vector<Banner*> CRightView::RowBanners() const {
+    std::vector<Banner*> banners;
+    for (int row = 0; row < m_list->rowCount(); ++row)
+        if (Banner* b = RowBanner(row))
+            banners.push_back(b);
+    return banners;
+}
+
+void CRightView::OnTitleEdited() {
+    LibraryNode* node = m_doc.State().currentNode;
+    if (!m_ready || !node)
+        return;
+    node->title = Cp932Qt::FromQt(m_title->text());
+    Cp932::CutTo(node->title, 254);
+    if (m_doc.TreeView())
+        m_doc.TreeView()->RetitleSelected();
+    m_doc.SetModifiedFlag();
+}
+
+void CRightView::OnCommentEdited() {
+    LibraryNode* node = m_doc.State().currentNode;
+    if (!m_ready || !node)
+        return;
+    node->comment = Cp932Qt::FromQt(m_comment->text());
+    Cp932::CutTo(node->comment, 510);
+    m_doc.SetModifiedFlag();
+}
+
+void CRightView::OnRowSelectionChanged() {
+    if (!m_ready)
+        return;
+    int row = SelectedRow();
+    m_doc.OnBannerSelectionChanged(row >= 0 ? RowBanner(row) : nullptr);
+}
+
+void CRightView::OnListContextMenu(const QPoint& pos) {
+    const LibraryNode* node = m_doc.State().currentNode;
+    if (!node || node->IsFolder() || !m_menu)
+        return;
+    Q_EMIT m_doc.stateChanged();
+    m_menu->exec(m_list->viewport()->mapToGlobal(pos));
+}

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "admanager/library/LibraryNode.h"
+
+#include <QWidget>
+#include <vector>
+
+class CAfManagerDoc;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QTableWidget;
+
+// The list pane: the selected node's title and comment, and the banner rows of
+// an ad item in the order the generator uses.
+class CRightView : public QWidget {
+    Q_OBJECT
+public:
+    CRightView(CAfManagerDoc& doc, QWidget* parent = nullptr);
+
+    // 99: refill from the current node; 0: rewrite the selected row from the
+    // current banner.
+    void Refresh(int what);
+
+    int AppendBannerRow(Banner& banner);
+    // Makes the row current and selected; a row beyond the end selects nothing.
+    void SelectRow(int row);
+    int SelectedRow() const;
+    Banner* RowBanner(int row) const;
+    void DeleteRow(int row);
+    int RowCount() const;
+    // The banners in display order.
+    std::vector<Banner*> RowBanners() const;
+
+    QTableWidget* BannerList() const { return m_list; }
+    QLineEdit* TitleEdit() const { return m_title; }
+    QLineEdit* CommentEdit() const { return m_comment; }
+    QPushButton* GenerateButton() const { return m_generate; }
+    void SetContextMenu(QMenu* menu) { m_menu = menu; }
+
+private:
+    void WriteRow(int row, const Banner& banner);
+    void SetListEnabled(bool enabled);
+    void OnTitleEdited();
+    void OnCommentEdited();
+    void OnRowSelectionChanged();
+    void OnListContextMenu(const QPoint& pos);
+
+    CAfManagerDoc& m_doc;
+    QLineEdit* m_title;
+    QLineEdit* m_comment;
+    QPushButton* m_generate;
+    QTableWidget* m_list;
+    QMenu* m_menu = nullptr;
+    bool m_ready = true;
+};

@@ -1,0 +1,174 @@
+#include "admanager/shell/AfManagerApp.h"
+
+#include "admanager/CommandIds.h"
+#include "admanager/library/LibraryNode.h"
+#include "admanager/library/ui/AfManagerDoc.h"
+#include "admanager/settings/Association.h"
+#include "admanager/shell/AboutDlg.h"
+#include "admanager/shell/AssociationPromptDlg.h"
+#include "admanager/shell/SplashWnd.h"
+#include "common/FileOps.h"
+#include "common/ModuleDir.h"
+#include "common/Publisher.h"
+#include "common/ui/Cp932Qt.h"
+#include "common/ui/Prompter.h"
+
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QProcess>
+#include <QThread>
+#include <QUrl>
+
+namespace {
+
+QString Latin1(std::string_view ascii) { return QString::fromLatin1(ascii.data(), static_cast<qsizetype>(ascii.size())); }
+
+void Stop(const QString& text) { Prompter::Current().Message(nullptr, text, Prompter::Icon::Stop); }
+
+CAfManagerApp::Hooks DefaultHooks() {
+    CAfManagerApp::Hooks hooks;
+    hooks.openUrl = [](const QString& target) {
+        QUrl url = target.contains(u"://"_qs) ? QUrl(target) : QUrl::fromLocalFile(target);
+        QDesktopServices::openUrl(url);
+    };
+    hooks.startProgram = [](const QString& path) { return QProcess::startDetached(path, {}); };
+    return hooks;
+}
+
+} // namespace
+
+CAfManagerApp::CAfManagerApp() : CAfManagerApp(DefaultHooks()) {}
+
+CAfManagerApp::CAfManagerApp(Hooks hooks) : m_hooks(std::move(hooks)) {
+    CAfManagerApp::Hooks defaults = DefaultHooks();
+    if (!m_hooks.openUrl)
+        m_hooks.openUrl = defaults.openUrl;
+    if (!m_hooks.startProgram)
+        m_hooks.startProgram = defaults.startProgram;
+}
+
+CAfManagerApp::~CAfManagerApp() {
+    m_frame.reset();
+    m_doc.reset();
+}
+
+std::string CAfManagerApp::ModuleDirectory() const { return ModuleDir::Get(); }
+
+bool CAfManagerApp::InitInstance(const QStringList& arguments) {
+    switch (m_lock.Acquire("ZOVA_AF_MUTEX")) {
+    case InstanceLock::Result::Failed: return false;
+    case InstanceLock::Result::AlreadyHeld:
+        Prompter::Current().Message(nullptr, u"すでに起動しています。"_qs, Prompter::Icon::Exclamation);
+        return false;
+    case InstanceLock::Result::Acquired: break;
+    }
+    m_started = true;
+
+    if (m_hooks.showSplash)
+        (new CSplashWnd)->show();
+
+    const std::string moduleDir = ModuleDirectory();
+    if (!LoadSettings(m_settings, moduleDir))
+        Stop(u"設定値の読み込みに失敗しました。"_qs);
+    SetNodeIdCounter(m_settings.lastIndex);
+    if (m_settings.useLastFile == 0)
+        m_settings.lastFile.clear();
+    if (!LoadAspList(m_aspList, moduleDir))
+        Stop(u"ASPリストの読み込みに失敗しました。"_qs);
+    if (!LoadFtpHostList(m_ftpList, moduleDir))
+        Stop(u"FTPホストリストの読み込みに失敗しました。"_qs);
+
+    // A library named on the command line replaces last_file, even when the last
+    // file is not to be reopened. A path the settings cannot hold is refused.
+    if (!arguments.isEmpty() && !arguments.constFirst().isEmpty()) {
+        std::string path = Cp932Qt::FromQt(QFileInfo(arguments.constFirst()).absoluteFilePath());
+        if (path.size() <= kMaxPathBytes)
+            m_settings.lastFile = path;
+    }
+
+    m_doc = std::make_unique<CAfManagerDoc>(m_settings.lastFile);
+    WindowGeometry geometry;
+    geometry.x = m_settings.xPos;
+    geometry.y = m_settings.yPos;
+    geometry.width = m_settings.width;
+    geometry.height = m_settings.height;
+    geometry.leftWidth = m_settings.leftW;
+    geometry.rightWidth = m_settings.rightW;
+    geometry.topHeight = m_settings.topH;
+    geometry.bottomHeight = m_settings.bottomH;
+    m_frame = std::make_unique<CMainFrame>(*m_doc, geometry);
+    InstallCommands();
+    m_doc->OnFirstInit();
+
+    m_frame->show();
+    m_frame->repaint();
+    CheckAssociation();
+    return true;
+}
+
+void CAfManagerApp::CheckAssociation() {
+    if (Association::IsAssociated(ModuleDirectory()) || m_settings.registMessage == 0)
+        return;
+    CAssociationPromptDlg prompt(m_frame.get());
+    if (prompt.exec() == QDialog::Accepted)
+        Association::Associate(ModuleDirectory());
+    m_settings.registMessage = prompt.ShowAgain() ? 1 : 0;
+}
+
+void CAfManagerApp::InstallCommands() {
+    const QString moduleDir = Cp932Qt::ToQt(ModuleDirectory());
+    CMainFrame* frame = m_frame.get();
+    frame->SetUrlOpener(m_hooks.openUrl);
+    frame->SetLinkSource([this] {
+        std::vector<LinkEntry> links;
+        for (const AspEntry& e : m_aspList.entries)
+            links.push_back({Cp932Qt::ToQt(e.name), Cp932Qt::ToQt(e.url)});
+        return links;
+    });
+    frame->SetCommandHandler(Cmd::About, [this] { ShowAbout(); });
+    frame->SetCommandHandler(Cmd::Help, [this, moduleDir] { m_hooks.openUrl(moduleDir + u"help.html"_qs); });
+    frame->SetCommandHandler(Cmd::LinkHome,
+                             [this] { m_hooks.openUrl(Latin1(Publisher::kHomePageUrl)); });
+    frame->SetCommandHandler(Cmd::LinkAspGuide,
+                             [this] { m_hooks.openUrl(Latin1(Publisher::kAspPageUrl)); });
+    frame->SetCommandHandler(Cmd::CssMaker, [this, moduleDir] { m_hooks.startProgram(moduleDir + u"Vessilo"_qs); });
+    frame->SetCommandHandler(Cmd::LoginTool, [this, moduleDir] {
+        // The login tool is a separate program; a missing one is not reported.
+        m_hooks.startProgram(moduleDir + u"zova_al"_qs);
+    });
+}
+
+void CAfManagerApp::ShowAbout() {
+    CAboutDlg about(Latin1(Publisher::kHomePageUrl), m_hooks.openUrl, m_frame.get());
+    about.exec();
+}
+
+void CAfManagerApp::ExitInstance() {
+    if (!m_started)
+        return;
+    const std::string moduleDir = ModuleDirectory();
+    if (m_frame) {
+        WindowGeometry g = m_frame->CurrentGeometry();
+        m_settings.xPos = g.x;
+        m_settings.yPos = g.y;
+        m_settings.width = g.width;
+        m_settings.height = g.height;
+        m_settings.leftW = g.leftWidth;
+        m_settings.rightW = g.rightWidth;
+        m_settings.topH = g.topHeight;
+        m_settings.bottomH = g.bottomHeight;
+    }
+    m_settings.lastIndex = GetNodeIdCounter();
+    if (!SaveSettings(m_settings, moduleDir))
+        Stop(u"アプリケーション設定データの保存に失敗しました。"_qs);
+    if (!SaveAspList(m_aspList, moduleDir))
+        Stop(u"ASPリストの保存に失敗しました。"_qs);
+    if (!SaveFtpHostList(m_ftpList, moduleDir))
+        Stop(u"FTPホストリストの保存に失敗しました。"_qs);
+    FileOps::RemoveFileRetry(moduleDir + "html/workpage.html");
+    FileOps::RemoveFileRetry(moduleDir + "html/prevpage.html");
+    m_frame.reset();
+    m_doc.reset();
+    m_lock.Release();
+    m_started = false;
+}

@@ -1,0 +1,600 @@
+#include "admanager/CommandIds.h"
+#include "admanager/library/LibraryFile.h"
+#include "admanager/library/ui/AfManagerDoc.h"
+#include "admanager/library/ui/LeftView.h"
+#include "admanager/panes/RightView.h"
+#include "admanager/settings/Association.h"
+#include "admanager/shell/AboutDlg.h"
+#include "admanager/shell/AfManagerApp.h"
+#include "admanager/shell/AssociationPromptDlg.h"
+#include "admanager/shell/SplashWnd.h"
+#include "admanager/shell/MainFrame.h"
+#include "common/FileOps.h"
+#include "common/IniProfile.h"
+#include "common/InstanceLock.h"
+#include "common/ModuleDir.h"
+#include "common/ui/Cp932Qt.h"
+#include "tests/common/ui/ScriptedPrompter.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QMenu>
+#include <QScreen>
+#include <QSplitter>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidget>
+#include <set>
+
+using testutil::ScriptedPrompter;
+using Answer = Prompter::Answer;
+
+namespace {
+
+LibraryNode* Node(CMainFrame&, QTreeWidgetItem* item) { return CLeftView::NodeOf(item); }
+
+QTreeWidgetItem* Root(CMainFrame& f) { return f.TreePane()->Tree()->topLevelItem(0); }
+
+QStringList Titles(QTreeWidgetItem* item) {
+    QStringList out;
+    for (int i = 0; i < item->childCount(); ++i)
+        out << item->child(i)->text(0);
+    return out;
+}
+
+} // namespace
+
+class AdManagerWindowTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_module;
+    QTemporaryDir m_xdg;
+    std::string m_lastFile;
+    std::unique_ptr<ScriptedPrompter> m_prompter;
+    std::unique_ptr<CAfManagerDoc> m_doc;
+    std::unique_ptr<CMainFrame> m_frame;
+
+    CMainFrame& Frame() { return *m_frame; }
+    CAfManagerDoc& Doc() { return *m_doc; }
+    void Run(int id) { Frame().Action(id)->trigger(); }
+    QString Path(const char* name) { return m_module.filePath(QString::fromUtf8(name)); }
+
+    // An untitled library with folder A (item a1 with two banners, folder B) and item c.
+    void MakeLibrary() {
+        Doc().OnFirstInit();
+        Frame().TreePane()->SelectItem(Root(Frame()));
+        Run(Cmd::NewFolder);
+        Node(Frame(), Frame().TreePane()->SelectedItem())->title = "A";
+        Frame().TreePane()->RetitleSelected();
+        QTreeWidgetItem* a = Frame().TreePane()->SelectedItem();
+        Run(Cmd::NewItem);
+        Node(Frame(), Frame().TreePane()->SelectedItem())->title = "a1";
+        Frame().TreePane()->RetitleSelected();
+        Run(Cmd::AddBanner);
+        Run(Cmd::AddBanner);
+        Frame().TreePane()->SelectItem(a);
+        Run(Cmd::NewFolder);
+        Node(Frame(), Frame().TreePane()->SelectedItem())->title = "B";
+        Frame().TreePane()->RetitleSelected();
+        Frame().TreePane()->SelectItem(Root(Frame()));
+        Run(Cmd::NewItem);
+        Node(Frame(), Frame().TreePane()->SelectedItem())->title = "c";
+        Frame().TreePane()->RetitleSelected();
+        m_prompter->Clear();
+    }
+
+    QTreeWidgetItem* Find(const char* title) {
+        auto items = Frame().TreePane()->Tree()->findItems(QString::fromUtf8(title), Qt::MatchExactly | Qt::MatchRecursive);
+        return items.isEmpty() ? nullptr : items.constFirst();
+    }
+
+private Q_SLOTS:
+    void initTestCase() {
+        qputenv("XDG_DATA_HOME", m_xdg.filePath(u"data"_qs).toUtf8());
+        qputenv("XDG_RUNTIME_DIR", m_xdg.path().toUtf8());
+    }
+
+    void init() {
+        ModuleDir::SetOverride(m_module.path().toStdString());
+        m_lastFile.clear();
+        m_prompter = std::make_unique<ScriptedPrompter>();
+        m_doc = std::make_unique<CAfManagerDoc>(m_lastFile);
+        m_frame = std::make_unique<CMainFrame>(*m_doc, WindowGeometry{});
+    }
+
+    void cleanup() {
+        m_frame.reset();
+        m_doc.reset();
+        m_prompter.reset();
+        ModuleDir::SetOverride("");
+    }
+
+    void refusalsWithoutSelection() {
+        Doc().OnFirstInit();
+        struct {
+            void (CAfManagerDoc::*command)();
+            const char* message;
+        } cases[] = {
+            {&CAfManagerDoc::OnNewFolder, "親フォルダを選択してください。"},
+            {&CAfManagerDoc::OnNewItem, "データを追加するフォルダを選択してください。"},
+            {&CAfManagerDoc::OnCopyItem, "コピー元のデータを選択してください。"},
+            {&CAfManagerDoc::OnDeleteNode, "削除するデータを選択してください。"},
+            {&CAfManagerDoc::OnAddBanner, "この項目には広告データを作成できません。"},
+            {&CAfManagerDoc::OnCopyBanner, "この項目には広告データがありません。"},
+            {&CAfManagerDoc::OnDeleteBanner, "この項目には広告データがありません。"},
+        };
+        for (const auto& c : cases) {
+            m_prompter->Clear();
+            (Doc().*c.command)();
+            QCOMPARE(m_prompter->LastText(), QString::fromUtf8(c.message));
+            QCOMPARE(m_prompter->shown.back().icon, Prompter::Icon::Information);
+        }
+        QVERIFY(!Doc().IsModified());
+        QCOMPARE(Root(Frame())->childCount(), 0);
+    }
+
+    void refusalsOnTheWrongNode() {
+        MakeLibrary();
+        Frame().TreePane()->SelectItem(Root(Frame()));
+        Doc().OnCopyItem();
+        QCOMPARE(m_prompter->LastText(), u"フォルダのコピーは出来ません。"_qs);
+        Doc().OnDeleteNode();
+        QCOMPARE(m_prompter->LastText(), u"最上位フォルダは削除できません。"_qs);
+        Frame().TreePane()->SelectItem(Find("c"));
+        Doc().OnNewFolder();
+        QCOMPARE(m_prompter->LastText(), u"この場所にはフォルダを作成できません"_qs);
+        Doc().OnNewItem();
+        QCOMPARE(m_prompter->LastText(), u"この場所には作成できません"_qs);
+        Doc().OnCopyItem();
+        m_prompter->Clear();
+        Doc().OnPasteItem();
+        QCOMPARE(m_prompter->LastText(), u"この場所には貼り付けできません"_qs);
+        Doc().OnCopyBanner();
+        QCOMPARE(m_prompter->LastText(), u"コピー元のデータを選択してください。"_qs);
+        Doc().OnDeleteBanner();
+        QCOMPARE(m_prompter->LastText(), u"削除する広告を選択してください。"_qs);
+    }
+
+    void enablingFollowsTheSelection() {
+        MakeLibrary();
+        auto enabled = [this](int id) { return Frame().Action(id)->isEnabled(); };
+        Frame().TreePane()->SelectItem(Root(Frame()));
+        QVERIFY(enabled(Cmd::NewFolder) && enabled(Cmd::NewItem));
+        QVERIFY(!enabled(Cmd::DeleteNode) && !enabled(Cmd::CopyItem) && !enabled(Cmd::PasteItem));
+        QVERIFY(!enabled(Cmd::AddBanner));
+        Frame().TreePane()->SelectItem(Find("a1"));
+        QVERIFY(!enabled(Cmd::NewFolder) && enabled(Cmd::CopyItem) && enabled(Cmd::DeleteNode));
+        QVERIFY(enabled(Cmd::AddBanner) && !enabled(Cmd::CopyBanner) && !enabled(Cmd::PasteBanner));
+        Frame().ListPane()->SelectRow(0);
+        QVERIFY(enabled(Cmd::CopyBanner) && enabled(Cmd::DeleteBanner));
+        Run(Cmd::CopyBanner);
+        Run(Cmd::CopyItem);
+        QVERIFY(enabled(Cmd::PasteBanner));
+        Frame().TreePane()->SelectItem(Find("B"));
+        QVERIFY(enabled(Cmd::PasteItem) && enabled(Cmd::DeleteNode) && !enabled(Cmd::PasteBanner));
+    }
+
+    void pasteThreeTimesGivesThreeIdentifiers() {
+        MakeLibrary();
+        Frame().TreePane()->SelectItem(Find("a1"));
+        Run(Cmd::CopyItem);
+        Frame().TreePane()->SelectItem(Find("B"));
+        Run(Cmd::PasteItem);
+        Frame().TreePane()->SelectItem(Find("a1"));
+        Run(Cmd::DeleteNode); // the source goes; later pastes do not care
+        for (int i = 0; i < 2; ++i) {
+            Frame().TreePane()->SelectItem(Find("B"));
+            Run(Cmd::PasteItem);
+        }
+        QTreeWidgetItem* b = Find("B");
+        QCOMPARE(Titles(b), (QStringList{u"a1"_qs, u"a1"_qs, u"a1"_qs}));
+        std::set<std::string> ids;
+        for (int i = 0; i < 3; ++i) {
+            LibraryNode* n = Node(Frame(), b->child(i));
+            ids.insert(n->id);
+            QCOMPARE(CountLiveBanners(*n), 2);
+        }
+        QCOMPARE(ids.size(), std::size_t(3));
+        QVERIFY(Doc().IsModified());
+    }
+
+    void deletingAFolderAsksOnceAndRemovesTheSubtree() {
+        MakeLibrary();
+        Frame().TreePane()->SelectItem(Find("A"));
+        m_prompter->answers = {Answer::Cancel};
+        Run(Cmd::DeleteNode);
+        QCOMPARE(m_prompter->shown.size(), std::size_t(1));
+        QCOMPARE(m_prompter->LastText(), u"フォルダを削除すると下層の全てが削除されます。"_qs);
+        QVERIFY(Find("A"));
+        m_prompter->answers = {Answer::Ok};
+        Run(Cmd::DeleteNode);
+        QCOMPARE(m_prompter->shown.size(), std::size_t(2));
+        QVERIFY(!Find("A") && !Find("a1") && !Find("B"));
+        // The tree selected a neighbour and the document follows it.
+        QCOMPARE(Doc().State().currentNode, Node(Frame(), Frame().TreePane()->SelectedItem()));
+        QString file = Path("deleted.zva");
+        m_prompter->saveNames = {file};
+        Run(Cmd::FileSave);
+        AdLibrary back;
+        QVERIFY(LoadLibrary(back, file.toStdString()));
+        QCOMPARE(back.root.children.size(), std::size_t(1));
+        QCOMPARE(QString::fromStdString(back.root.children[0]->title), u"c"_qs);
+    }
+
+    void bannerRowsFollowAddAndDelete() {
+        MakeLibrary();
+        Frame().TreePane()->SelectItem(Find("a1"));
+        CRightView* list = Frame().ListPane();
+        QCOMPARE(list->RowCount(), 2);
+        Run(Cmd::AddBanner);
+        QCOMPARE(list->SelectedRow(), 2);
+        QCOMPARE(list->BannerList()->item(2, 2)->text(), u"新しい広告データ"_qs);
+        QCOMPARE(list->BannerList()->item(2, 0)->text(), u"その他"_qs);
+        list->SelectRow(1);
+        Run(Cmd::DeleteBanner);
+        QCOMPARE(list->RowCount(), 2);
+        QCOMPARE(list->SelectedRow(), 1); // the row that moved up
+        list->SelectRow(1);
+        Run(Cmd::DeleteBanner);
+        QCOMPARE(list->SelectedRow(), -1); // the last row leaves nothing selected
+        QCOMPARE(CountLiveBanners(*Doc().State().currentNode), 1);
+    }
+
+    void draggingMovesOnlyWhereAllowed() {
+        MakeLibrary();
+        DragTreeCtrl* tree = Frame().TreePane()->Tree();
+        Frame().show();
+        QVERIFY(QTest::qWaitForWindowExposed(&Frame()));
+        auto drag = [&](QTreeWidgetItem* from, QTreeWidgetItem* to, bool escape) {
+            QPoint start = tree->visualItemRect(from).center();
+            QPoint end = tree->visualItemRect(to).center();
+            QTest::mousePress(tree->viewport(), Qt::LeftButton, {}, start);
+            QMouseEvent move(QEvent::MouseMove, start + QPoint(0, 20), tree->viewport()->mapToGlobal(start + QPoint(0, 20)),
+                             Qt::NoButton, Qt::LeftButton, {});
+            QApplication::sendEvent(tree->viewport(), &move);
+            QVERIFY(tree->IsDragging());
+            QMouseEvent over(QEvent::MouseMove, end, tree->viewport()->mapToGlobal(end), Qt::NoButton, Qt::LeftButton, {});
+            QApplication::sendEvent(tree->viewport(), &over);
+            if (escape) {
+                QTest::keyClick(tree, Qt::Key_Escape);
+                QVERIFY(!tree->IsDragging());
+            }
+            QTest::mouseRelease(tree->viewport(), Qt::LeftButton, {}, end);
+        };
+        // Onto itself and onto its own descendant: nothing, no message.
+        drag(Find("A"), Find("A"), false);
+        drag(Find("A"), Find("B"), false);
+        QCOMPARE(Titles(Root(Frame())), (QStringList{u"A"_qs, u"c"_qs}));
+        QVERIFY(m_prompter->shown.empty());
+        // Onto an ad item: refused with the message.
+        drag(Find("B"), Find("c"), false);
+        QCOMPARE(m_prompter->LastText(), u"この場所にはデータを移動できません"_qs);
+        // Escape cancels.
+        drag(Find("c"), Find("B"), true);
+        QCOMPARE(Titles(Root(Frame())), (QStringList{u"A"_qs, u"c"_qs}));
+        // A real move: c into B, with a fresh identifier.
+        std::string oldId = Node(Frame(), Find("c"))->id;
+        drag(Find("c"), Find("B"), false);
+        QCOMPARE(Titles(Root(Frame())), (QStringList{u"A"_qs}));
+        QCOMPARE(Titles(Find("B")), (QStringList{u"c"_qs}));
+        QVERIFY(Node(Frame(), Find("c"))->id != oldId);
+        QCOMPARE(Frame().TreePane()->SelectedItem(), Find("c"));
+    }
+
+    void saveQuestionsAndFailures() {
+        MakeLibrary();
+        QVERIFY(Doc().IsModified());
+        // Untitled: Save goes to Save As; cancelling it keeps everything.
+        Run(Cmd::FileSave);
+        QCOMPARE(m_prompter->saveDialogs, 1);
+        QVERIFY(Doc().IsModified());
+        // A failed save reports and stays modified.
+        m_prompter->saveNames = {Path("no/such/dir/x.zva")};
+        Run(Cmd::FileSaveAs);
+        QCOMPARE(m_prompter->LastText(), u"ファイルの保存に失敗しました。"_qs);
+        QCOMPARE(m_prompter->shown.back().icon, Prompter::Icon::Exclamation);
+        QVERIFY(Doc().IsModified());
+        QCOMPARE(Doc().Title(), u"無題"_qs);
+        // Save As succeeds: title and last_file follow.
+        QString file = Path("lib.zva");
+        m_prompter->saveNames = {file};
+        Run(Cmd::FileSaveAs);
+        QVERIFY(!Doc().IsModified());
+        QCOMPARE(Doc().Title(), u"lib.zva"_qs);
+        QCOMPARE(Cp932Qt::ToQt(m_lastFile), file);
+        QCOMPARE(Frame().windowTitle(), u"Zelvor管理 - lib.zva"_qs);
+        // The file vanished: Save asks for a name again.
+        QFile::remove(file);
+        Frame().TreePane()->SelectItem(Find("c"));
+        Run(Cmd::AddBanner);
+        int before = m_prompter->saveDialogs;
+        Run(Cmd::FileSave);
+        QCOMPARE(m_prompter->saveDialogs, before + 1);
+        // New with changes: No discards, Cancel stops, and New then Save asks again.
+        m_prompter->answers = {Answer::Cancel};
+        Run(Cmd::FileNew);
+        QVERIFY(Find("A"));
+        m_prompter->answers = {Answer::No};
+        Run(Cmd::FileNew);
+        QVERIFY(!Find("A"));
+        QCOMPARE(Doc().Title(), u"無題"_qs);
+        QVERIFY(m_lastFile.empty());
+    }
+
+    void closingAsksAndAFailedSaveKeepsRunning() {
+        MakeLibrary();
+        Frame().show();
+        QVERIFY(QTest::qWaitForWindowExposed(&Frame()));
+        m_prompter->answers = {Answer::Yes};
+        m_prompter->saveNames = {Path("no/such/dir/x.zva")};
+        QVERIFY(!Frame().close());
+        QCOMPARE(m_prompter->shown.front().text, u"内容が更新されています。\n保存しますか？"_qs);
+        QCOMPARE(m_prompter->LastText(), u"ファイルの保存に失敗しました。"_qs);
+        QVERIFY(Frame().isVisible());
+        QVERIFY(Doc().IsModified());
+        m_prompter->answers = {Answer::Cancel};
+        QVERIFY(!Frame().close());
+        m_prompter->answers = {Answer::No};
+        QVERIFY(Frame().close());
+    }
+
+    void openCancelAndFailure() {
+        MakeLibrary();
+        // "No" at the question, then cancelling the dialog keeps the modified library.
+        m_prompter->answers = {Answer::No};
+        Run(Cmd::FileOpen);
+        QVERIFY(Find("A"));
+        QVERIFY(Doc().IsModified());
+        // A broken file: message, then an empty untitled library.
+        QString broken = Path("broken.zva");
+        QVERIFY(FileOps::WriteWholeFile(broken.toStdString(), "not a library"));
+        m_prompter->answers = {Answer::No};
+        m_prompter->openNames = {broken};
+        Run(Cmd::FileOpen);
+        QCOMPARE(m_prompter->LastText(), u"ファイルの読み込みに失敗しました。"_qs);
+        QVERIFY(!Find("A"));
+        QCOMPARE(Doc().Title(), u"無題"_qs);
+        QVERIFY(!Doc().IsModified());
+    }
+
+    void copiedItemSurvivesOpen() {
+        MakeLibrary();
+        QString file = Path("copy.zva");
+        m_prompter->saveNames = {file};
+        Run(Cmd::FileSaveAs);
+        Frame().TreePane()->SelectItem(Find("a1"));
+        Run(Cmd::CopyItem);
+        m_prompter->openNames = {file};
+        Run(Cmd::FileOpen);
+        Frame().TreePane()->SelectItem(Root(Frame()));
+        Run(Cmd::PasteItem);
+        QCOMPARE(Titles(Root(Frame())), (QStringList{u"A"_qs, u"c"_qs, u"a1"_qs}));
+    }
+
+    void reopenAtStart() {
+        MakeLibrary();
+        QString file = Path("reopen.zva");
+        m_prompter->saveNames = {file};
+        Run(Cmd::FileSaveAs);
+        cleanup();
+        init();
+        m_lastFile = Cp932Qt::FromQt(file);
+        Doc().OnFirstInit();
+        QVERIFY(Find("a1"));
+        QCOMPARE(Doc().Title(), u"reopen.zva"_qs);
+        QVERIFY(m_prompter->shown.empty());
+        // A damaged last file: the start-up message and an untitled library.
+        QVERIFY(FileOps::WriteWholeFile(file.toStdString(), "zova_af_datafilX"));
+        cleanup();
+        init();
+        m_lastFile = Cp932Qt::FromQt(file);
+        Doc().OnFirstInit();
+        QCOMPARE(m_prompter->LastText(), u"前回のファイルの読み込みに失敗しました。"_qs);
+        QVERIFY(m_lastFile.empty());
+        QCOMPARE(Doc().Title(), u"無題"_qs);
+        // A last file that no longer exists: untitled, no message.
+        cleanup();
+        init();
+        m_lastFile = Cp932Qt::FromQt(Path("gone.zva"));
+        Doc().OnFirstInit();
+        QVERIFY(m_prompter->shown.empty());
+        QCOMPARE(Doc().Title(), u"無題"_qs);
+    }
+
+    void linkMenuFollowsTheList() {
+        std::vector<LinkEntry> links;
+        Frame().SetLinkSource([&links] { return links; });
+        QStringList opened;
+        Frame().SetUrlOpener([&opened](const QString& url) { opened << url; });
+        auto tail = [this] {
+            QList<QAction*> actions = Frame().LinkMenu()->actions();
+            QList<QAction*> out;
+            bool after = false;
+            for (QAction* a : actions) {
+                if (after)
+                    out << a;
+                after = after || a->isSeparator();
+            }
+            return out;
+        };
+        Q_EMIT Frame().LinkMenu()->aboutToShow();
+        QCOMPARE(tail().size(), 1);
+        QCOMPARE(tail()[0]->text(), u"なし"_qs);
+        QVERIFY(!tail()[0]->isEnabled());
+        QCOMPARE(tail()[0]->statusTip(), u"リンクがありません。"_qs);
+
+        links = {{u"A8"_qs, u"https://a8.example/"_qs}, {u"VC"_qs, QString()}, {u"afb"_qs, u"https://afb.example/"_qs}};
+        for (int pass = 0; pass < 2; ++pass) {
+            Q_EMIT Frame().LinkMenu()->aboutToShow();
+            QList<QAction*> items = tail();
+            QCOMPARE(items.size(), 3);
+            QCOMPARE(items[0]->text(), u"A8"_qs);
+            QVERIFY(items[0]->isEnabled() && !items[1]->isEnabled() && items[2]->isEnabled());
+            QCOMPARE(items[0]->statusTip(), u"https://a8.example/"_qs);
+            QCOMPARE(items[1]->statusTip(), u"リンク先が設定されていません。"_qs);
+        }
+        tail()[2]->trigger();
+        QCOMPARE(opened, QStringList{u"https://afb.example/"_qs});
+    }
+
+    void geometryRules() {
+        QScreen* screen = QGuiApplication::primaryScreen();
+        QRect area = screen->geometry();
+        // Off screen to the right: the stored rectangle is ignored.
+        WindowGeometry wide;
+        wide.x = 100;
+        wide.y = 10;
+        wide.width = area.width() + 500;
+        wide.height = 300;
+        CMainFrame offscreen(Doc(), wide);
+        QVERIFY(offscreen.width() != wide.width);
+        // Fits: applied; panes default to 240/400 and 240/240 on a first run.
+        WindowGeometry fits;
+        fits.x = 10;
+        fits.y = 20;
+        fits.width = 700;
+        fits.height = 500;
+        CMainFrame placed(Doc(), fits);
+        QCOMPARE(placed.pos(), QPoint(10, 20));
+        QCOMPARE(placed.size(), QSize(700, 500));
+        placed.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&placed));
+        QCOMPARE(placed.OuterSplitter()->sizes().value(0), 240);
+        QCOMPARE(placed.InnerSplitter()->sizes().value(0), 240);
+        WindowGeometry stored = placed.CurrentGeometry();
+        QCOMPARE(stored.x, 10);
+        QCOMPARE(stored.width, 700);
+        QCOMPARE(stored.leftWidth, 240);
+        // Maximised: the restored rectangle is what is stored.
+        placed.showMaximized();
+        QCoreApplication::processEvents();
+        QCOMPARE(placed.CurrentGeometry().width, 700);
+    }
+
+    void associationRoundTrip() {
+        std::string dir = m_module.path().toStdString() + "/";
+        QVERIFY(!Association::IsAssociated(dir));
+        QVERIFY(!Association::Unassociate()); // nothing to remove
+        QVERIFY(Association::Associate(dir));
+        QVERIFY(Association::IsAssociated(dir));
+        // Letter case of the path does not matter; another folder does.
+        QVERIFY(Association::IsAssociated(QString::fromStdString(dir).toUpper().toStdString()));
+        QVERIFY(!Association::IsAssociated(dir + "moved/"));
+        QVERIFY(Association::Unassociate());
+        QVERIFY(!Association::IsAssociated(dir));
+    }
+
+    // Start-up and shutdown through the application object: the command line
+    // wins over use_last_file = 0, the association prompt is answered "いいえ"
+    // with "don't ask again", and shutdown writes what changed.
+    void startUpAndShutDown() {
+        cleanup();
+        std::string module = m_module.path().toStdString() + "/";
+        ModuleDir::SetOverride(module);
+        m_prompter = std::make_unique<ScriptedPrompter>();
+        QString library = Path("cmdline.zva");
+        {
+            AdLibrary lib;
+            InitEmptyLibrary(lib);
+            LibraryNode item;
+            item.title = "from the command line";
+            AddChildCopy(lib.root, item);
+            QVERIFY(SaveLibrary(lib, library.toStdString()));
+        }
+        QVERIFY(FileOps::WriteWholeFile(module + "zova_af.ini",
+                                        "[ZOVA_AF_SETTING]\r\nuse_last_file=0\r\nlast_file=/nowhere/old.zva\r\n"
+                                        "last_index=41\r\n"));
+        QVERIFY(FileOps::MakeDirRetry(module + "html"));
+        QVERIFY(FileOps::WriteWholeFile(module + "html/prevpage.html", "x"));
+
+        CAfManagerApp::Hooks hooks;
+        hooks.showSplash = false;
+        CAfManagerApp app(hooks);
+        bool prompted = false;
+        QTimer::singleShot(0, this, [&prompted] {
+            QWidget* modal = QApplication::activeModalWidget();
+            QVERIFY(modal);
+            QCOMPARE(modal->windowTitle(), u"Zelvor管理 - アプリケーションの関連付け"_qs);
+            modal->findChild<QCheckBox*>(u"dontShowCheckBox"_qs)->setChecked(true);
+            modal->findChild<QPushButton*>(u"noPushButton"_qs)->click();
+            prompted = true;
+        });
+        QVERIFY(app.InitInstance({library}));
+        QVERIFY(prompted);
+        QCOMPARE(app.Document()->Title(), u"cmdline.zva"_qs);
+        QVERIFY(app.MainFrame()->isVisible());
+        QCOMPARE(app.MainFrame()->windowTitle(), u"Zelvor管理 - cmdline.zva"_qs);
+        QString id = QString::fromStdString(MakeNodeId());
+        QVERIFY(id.endsWith(u"00000029"_qs)); // continues from last_index 41
+        app.MainFrame()->close();
+        app.ExitInstance();
+
+        IniDocument ini;
+        QVERIFY(ini.Load(module + "zova_af.ini"));
+        QCOMPARE(ini.GetInt("ZOVA_AF_SETTING", "regist_message", 1), 0);
+        QCOMPARE(ini.GetInt("ZOVA_AF_SETTING", "last_index", 0), 42);
+        std::string lastFile;
+        ini.GetString("ZOVA_AF_SETTING", "last_file", "", lastFile, 255);
+        QCOMPARE(QString::fromStdString(lastFile), library);
+        QVERIFY(ini.GetInt("ZOVA_AF_SETTING", "left_w", -1) > 0);
+        QVERIFY(!FileOps::FileExists(module + "html/prevpage.html"));
+        QVERIFY(!Association::IsAssociated(module));
+    }
+
+    // Not a check: with ZOVA_SCREENSHOT_DIR set, saves what the window looks
+    // like on the sample library for a person to look at.
+    void screenshot() {
+        QByteArray dir = qgetenv("ZOVA_SCREENSHOT_DIR");
+        if (dir.isEmpty())
+            QSKIP("ZOVA_SCREENSHOT_DIR not set");
+        m_lastFile = Cp932Qt::FromQt(QString::fromLocal8Bit(qgetenv("ZOVA_SAMPLE_LIBRARY")));
+        Doc().OnFirstInit();
+        Frame().resize(1100, 720);
+        Frame().show();
+        QVERIFY(QTest::qWaitForWindowExposed(&Frame()));
+        Frame().TreePane()->SelectItem(Find("記事下 ホテル"));
+        Frame().ListPane()->SelectRow(1);
+        QCoreApplication::processEvents();
+        QVERIFY(Frame().grab().save(QString::fromLocal8Bit(dir) + u"/main_window.png"_qs));
+        QMenu* edit = Frame().menuBar()->findChildren<QMenu*>().value(1);
+        Q_UNUSED(edit);
+        CAboutDlg about(u"https://zelvor.example/"_qs, {}, &Frame());
+        about.show();
+        QVERIFY(about.grab().save(QString::fromLocal8Bit(dir) + u"/about.png"_qs));
+        CAssociationPromptDlg prompt(&Frame());
+        prompt.show();
+        QVERIFY(prompt.grab().save(QString::fromLocal8Bit(dir) + u"/association.png"_qs));
+        CSplashWnd* splash = new CSplashWnd;
+        splash->show();
+        QVERIFY(splash->grab().save(QString::fromLocal8Bit(dir) + u"/splash.png"_qs));
+        splash->close();
+        Frame().NodeMenu()->popup(Frame().mapToGlobal(QPoint(50, 100)));
+        QCoreApplication::processEvents();
+        QVERIFY(Frame().NodeMenu()->grab().save(QString::fromLocal8Bit(dir) + u"/node_menu.png"_qs));
+        Frame().NodeMenu()->hide();
+    }
+
+    void secondCopyIsRefusedAndWritesNothing() {
+        std::string ini = m_module.path().toStdString() + "/zova_af.ini";
+        QVERIFY(FileOps::WriteWholeFile(ini, "[ZOVA_AF_SETTING]\r\nlast_index=7\r\n"));
+        InstanceLock running;
+        QCOMPARE(running.Acquire("ZOVA_AF_MUTEX"), InstanceLock::Result::Acquired);
+        CAfManagerApp::Hooks hooks;
+        hooks.showSplash = false;
+        CAfManagerApp second(hooks);
+        QVERIFY(!second.InitInstance({}));
+        second.ExitInstance();
+        QCOMPARE(m_prompter->shown.size(), std::size_t(1));
+        QCOMPARE(m_prompter->LastText(), u"すでに起動しています。"_qs);
+        std::string after;
+        QVERIFY(FileOps::ReadWholeFile(ini, after));
+        QCOMPARE(after, std::string("[ZOVA_AF_SETTING]\r\nlast_index=7\r\n"));
+    }
+};
+
+QTEST_MAIN(AdManagerWindowTest)
+#include "AdManagerWindowTest.moc"
