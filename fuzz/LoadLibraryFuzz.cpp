@@ -3,41 +3,27 @@
 #include "common/FileOps.h"
 #include "common/ModuleDir.h"
 
+#include "fuzz/FuzzScratch.h"
+
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 
-namespace {
-
-// Kept in a plain array: the exit handler runs after static strings are gone.
-char g_scratch[4096];
-
-const char* Scratch() {
-    if (!g_scratch[0]) {
-        std::string tmpl = (std::filesystem::temp_directory_path() / "zova_fuzz_XXXXXX").string();
-        if (!::mkdtemp(tmpl.data()) || tmpl.size() >= sizeof g_scratch)
-            std::abort();
-        tmpl.copy(g_scratch, tmpl.size());
-        ModuleDir::SetOverride(g_scratch);
-        std::atexit([] {
-            std::error_code ec;
-            std::filesystem::remove_all(g_scratch, ec);
-        });
-    }
-    return g_scratch;
+// The work directories of loads and saves go to the scratch folder.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    ModuleDir::SetOverride(FuzzScratch());
+    return 0;
 }
 
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::string path = std::string(Scratch()) + "/input.zva";
+    const std::string path = std::string(FuzzScratch()) + "input.zva";
     if (!FileOps::WriteWholeFile(path, std::string_view(reinterpret_cast<const char*>(data), size)))
         return 0;
     AdLibrary lib;
     if (LoadLibrary(lib, path)) {
         // Whatever loaded must save again.
-        if (!SaveLibrary(lib, std::string(Scratch()) + "/output.zva"))
+        if (!SaveLibrary(lib, std::string(FuzzScratch()) + "output.zva"))
             std::abort();
     }
     return 0;

@@ -5,35 +5,15 @@
 #include "common/FileOps.h"
 #include "common/IniProfile.h"
 
+#include "fuzz/FuzzScratch.h"
+
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 
-namespace {
-
-// Kept in a plain array: the exit handler runs after static strings are gone.
-char g_scratch[4096];
-
-const char* Scratch() {
-    if (!g_scratch[0]) {
-        std::string tmpl = (std::filesystem::temp_directory_path() / "zova_fuzz_XXXXXX").string();
-        if (!::mkdtemp(tmpl.data()) || tmpl.size() + 1 >= sizeof g_scratch)
-            std::abort();
-        tmpl += '/';
-        tmpl.copy(g_scratch, tmpl.size());
-        std::atexit([] {
-            std::error_code ec;
-            std::filesystem::remove_all(g_scratch, ec);
-        });
-    }
-    return g_scratch;
-}
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::string module = Scratch();
+    const std::string module = FuzzScratch();
     const std::string path = SettingsFile::PathIn(module);
     if (!FileOps::WriteWholeFile(path, std::string_view(reinterpret_cast<const char*>(data), size)))
         return 0;

@@ -4,34 +4,15 @@
 #include "stylemaker/style/CssWriter.h"
 #include "stylemaker/style/StyleSettings.h"
 
+#include "fuzz/FuzzScratch.h"
+
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 
-namespace {
-
-// Kept in a plain array: the exit handler runs after static strings are gone.
-char g_scratch[4096];
-
-const char* Scratch() {
-    if (!g_scratch[0]) {
-        std::string tmpl = (std::filesystem::temp_directory_path() / "zova_fuzz_XXXXXX").string();
-        if (!::mkdtemp(tmpl.data()) || tmpl.size() >= sizeof g_scratch)
-            std::abort();
-        tmpl.copy(g_scratch, tmpl.size());
-        std::atexit([] {
-            std::error_code ec;
-            std::filesystem::remove_all(g_scratch, ec);
-        });
-    }
-    return g_scratch;
-}
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::string path = std::string(Scratch()) + "/input.zvc";
+    const std::string path = std::string(FuzzScratch()) + "input.zvc";
     if (!FileOps::WriteWholeFile(path, std::string_view(reinterpret_cast<const char*>(data), size)))
         return 0;
     CStyleSettings settings;
@@ -42,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (key.textField && (settings.*key.textField).size() >= key.capacity)
             std::abort();
     const std::string tag = settings.szTagID.empty() ? std::string("fuzz") : settings.szTagID;
-    if (!vessilo::WriteCss(settings, std::string(Scratch()) + "/output.css", tag))
+    if (!vessilo::WriteCss(settings, std::string(FuzzScratch()) + "output.css", tag))
         std::abort();
     return 0;
 }
