@@ -92,6 +92,9 @@ std::int32_t CStylePage::ParseNumber(const QString& text, int maxChars) {
 
 void CStylePage::PaintColorSwatch(QWidget* swatch, std::string_view color) {
     QPainter painter(swatch);
+    // An outline, so a white swatch still shows on a white page.
+    painter.setPen(QColor(96, 96, 96));
+    painter.drawRect(swatch->rect().adjusted(0, 0, -1, -1));
     QRect area = swatch->rect().adjusted(1, 1, -1, -1);
     int r, g, b;
     ParseColor(color, r, g, b);

@@ -31,8 +31,10 @@ CVessiloView::CVessiloView(CVessiloDoc* doc, std::string htmlPath, std::string c
     m_stack->setFrameShape(QFrame::StyledPanel);
     m_pages = {new CGeneralPage(m_stack), new CAdPage(m_stack), new CAdDetailPage(m_stack), new CPrLinkPage(m_stack),
                new CPreviewPage(m_stack)};
-    for (CStylePage* page : m_pages)
+    for (CStylePage* page : m_pages) {
+        page->setMinimumWidth(300);
         m_stack->addWidget(page);
+    }
     m_stack->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
     layout->addWidget(m_stack);
     layout->addSpacing(6);

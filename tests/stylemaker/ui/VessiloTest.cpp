@@ -308,8 +308,8 @@ private Q_SLOTS:
         QCOMPARE(bad.pixelColor(w / 2, 2), QColor(128, 128, 128));
         QCOMPARE(bad.pixelColor(1, 1), QColor(255, 0, 0));
         QCOMPARE(bad.pixelColor(w - 2, 1), QColor(255, 0, 0));
-        QCOMPARE(bad.pixelColor(0, 0), bad.pixelColor(0, 0)); // border left to the label
-        Q_UNUSED(h);
+        QCOMPARE(bad.pixelColor(w - 2, h - 2), QColor(255, 0, 0));
+        QCOMPARE(bad.pixelColor(w / 2, 0), QColor(96, 96, 96)); // outline
     }
 
     void validColours_data() {
