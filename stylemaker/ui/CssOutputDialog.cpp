@@ -13,14 +13,22 @@ CCssOutputDialog::CCssOutputDialog(QWidget* parent) : QDialog(parent), m_ui(std:
 
 CCssOutputDialog::~CCssOutputDialog() = default;
 
-void CCssOutputDialog::SetPath(const QString& path) { m_ui->pathLineEdit->setText(path); }
-void CCssOutputDialog::SetTagClass(const QString& tagClass) { m_ui->tagClassLineEdit->setText(tagClass); }
-QString CCssOutputDialog::Path() const { return m_ui->pathLineEdit->text(); }
-QString CCssOutputDialog::TagClass() const { return m_ui->tagClassLineEdit->text(); }
+void CCssOutputDialog::SetPath(const QString& path) {
+    m_ui->pathLineEdit->setText(path);
+}
+void CCssOutputDialog::SetTagClass(const QString& tagClass) {
+    m_ui->tagClassLineEdit->setText(tagClass);
+}
+QString CCssOutputDialog::Path() const {
+    return m_ui->pathLineEdit->text();
+}
+QString CCssOutputDialog::TagClass() const {
+    return m_ui->tagClassLineEdit->text();
+}
 
 void CCssOutputDialog::OnBrowse() {
-    QString path = Prompter::Current().SaveFileName(
-        this, {u"css"_qs, u"*.css"_qs, u"ZovaAf用CSSファイル(*.css)"_qs, {}});
+    QString path =
+        Prompter::Current().SaveFileName(this, {u"css"_qs, u"*.css"_qs, u"ZovaAf用CSSファイル(*.css)"_qs, {}});
     if (!path.isEmpty())
         m_ui->pathLineEdit->setText(path);
 }

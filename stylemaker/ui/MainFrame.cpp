@@ -10,7 +10,9 @@
 #include <QMenuBar>
 
 // The icons live in a static library: register them before first use.
-static void InitIconResources() { Q_INIT_RESOURCE(icons); }
+static void InitIconResources() {
+    Q_INIT_RESOURCE(icons);
+}
 
 namespace vessilo {
 
@@ -52,7 +54,9 @@ CMainFrame::CMainFrame(CVessiloDoc* doc, std::string htmlPath, std::string cssPa
 
 CMainFrame::~CMainFrame() = default;
 
-QString CMainFrame::AppTitle() { return u"Zelvor管理 CSSメーカー"_qs; }
+QString CMainFrame::AppTitle() {
+    return u"Zelvor管理 CSSメーカー"_qs;
+}
 
 QAction* CMainFrame::AddCommand(QMenu* menu, int id, const QString& text, const QKeySequence& key) {
     auto* action = menu->addAction(text);
@@ -67,7 +71,9 @@ QAction* CMainFrame::Action(int id) const {
     return it == m_actions.end() ? nullptr : it->second;
 }
 
-void CMainFrame::UpdateCaption() { setWindowTitle(AppTitle() + u" - "_qs + m_doc->Title()); }
+void CMainFrame::UpdateCaption() {
+    setWindowTitle(AppTitle() + u" - "_qs + m_doc->Title());
+}
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
     if (!m_doc->SaveModified()) {

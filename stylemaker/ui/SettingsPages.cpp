@@ -1,8 +1,8 @@
 #include "stylemaker/ui/SettingsPages.h"
 
-#include "ui_GeneralPage.h"
-#include "ui_AdPage.h"
 #include "ui_AdDetailPage.h"
+#include "ui_AdPage.h"
+#include "ui_GeneralPage.h"
 #include "ui_PrLinkPage.h"
 #include "ui_PreviewPage.h"
 
@@ -20,11 +20,14 @@ CGeneralPage::CGeneralPage(QWidget* parent) : CStylePage(parent), m_ui(std::make
     BindCheck(m_ui->frameBorderCheckBox, &CStyleSettings::bFrameBorder);
     BindCombo(m_ui->frameBorderStyleComboBox, &CStyleSettings::szFrameBorderStyle);
     BindNumber(m_ui->frameBorderLineEdit, &CStyleSettings::nFrameBorder, 31);
-    BindColor(m_ui->frameBorderColorLineEdit, m_ui->frameBorderColorSwatchLabel, m_ui->frameBorderColorPushButton, &CStyleSettings::szFrameBorderColor);
+    BindColor(m_ui->frameBorderColorLineEdit, m_ui->frameBorderColorSwatchLabel, m_ui->frameBorderColorPushButton,
+              &CStyleSettings::szFrameBorderColor);
     BindCheck(m_ui->frameTextColorCheckBox, &CStyleSettings::bFrameTextColor);
-    BindColor(m_ui->frameTextColorLineEdit, m_ui->frameTextColorSwatchLabel, m_ui->frameTextColorPushButton, &CStyleSettings::szFrameTextColor);
+    BindColor(m_ui->frameTextColorLineEdit, m_ui->frameTextColorSwatchLabel, m_ui->frameTextColorPushButton,
+              &CStyleSettings::szFrameTextColor);
     BindCheck(m_ui->frameBackColorCheckBox, &CStyleSettings::bFrameBackColor);
-    BindColor(m_ui->frameBackColorLineEdit, m_ui->frameBackColorSwatchLabel, m_ui->frameBackColorPushButton, &CStyleSettings::szFrameBackColor);
+    BindColor(m_ui->frameBackColorLineEdit, m_ui->frameBackColorSwatchLabel, m_ui->frameBackColorPushButton,
+              &CStyleSettings::szFrameBackColor);
     BindCheck(m_ui->frameFontSizeCheckBox, &CStyleSettings::bFrameFontSize);
     BindNumber(m_ui->frameFontSizeLineEdit, &CStyleSettings::nFrameFontSize, 31);
     BindCombo(m_ui->frameFontSizeUnitComboBox, &CStyleSettings::szFrameFontSizeUnit);
@@ -55,11 +58,14 @@ CAdPage::CAdPage(QWidget* parent) : CStylePage(parent), m_ui(std::make_unique<Ui
     BindCheck(m_ui->advBorderCheckBox, &CStyleSettings::bAdvBorder);
     BindCombo(m_ui->advBorderStyleComboBox, &CStyleSettings::szAdvBorderStyle);
     BindNumber(m_ui->advBorderLineEdit, &CStyleSettings::nAdvBorder, 31);
-    BindColor(m_ui->advBorderColorLineEdit, m_ui->advBorderColorSwatchLabel, m_ui->advBorderColorPushButton, &CStyleSettings::szAdvBorderColor);
+    BindColor(m_ui->advBorderColorLineEdit, m_ui->advBorderColorSwatchLabel, m_ui->advBorderColorPushButton,
+              &CStyleSettings::szAdvBorderColor);
     BindCheck(m_ui->advTextColorCheckBox, &CStyleSettings::bAdvTextColor);
-    BindColor(m_ui->advTextColorLineEdit, m_ui->advTextColorSwatchLabel, m_ui->advTextColorPushButton, &CStyleSettings::szAdvTextColor);
+    BindColor(m_ui->advTextColorLineEdit, m_ui->advTextColorSwatchLabel, m_ui->advTextColorPushButton,
+              &CStyleSettings::szAdvTextColor);
     BindCheck(m_ui->advBackColorCheckBox, &CStyleSettings::bAdvBackColor);
-    BindColor(m_ui->advBackColorLineEdit, m_ui->advBackColorSwatchLabel, m_ui->advBackColorPushButton, &CStyleSettings::szAdvBackColor);
+    BindColor(m_ui->advBackColorLineEdit, m_ui->advBackColorSwatchLabel, m_ui->advBackColorPushButton,
+              &CStyleSettings::szAdvBackColor);
     BindCheck(m_ui->advFontSizeCheckBox, &CStyleSettings::bAdvFontSize);
     BindNumber(m_ui->advFontSizeLineEdit, &CStyleSettings::nAdvFontSize, 31);
     BindCombo(m_ui->advFontSizeUnitComboBox, &CStyleSettings::szAdvFontSizeUnit);
@@ -85,9 +91,11 @@ CAdDetailPage::CAdDetailPage(QWidget* parent) : CStylePage(parent), m_ui(std::ma
     BindCheck(m_ui->titleHoriCheckBox, &CStyleSettings::bTitleHori);
     BindCombo(m_ui->titleHoriComboBox, &CStyleSettings::szTitleHori);
     BindCheck(m_ui->titleTextColorCheckBox, &CStyleSettings::bTitleTextColor);
-    BindColor(m_ui->titleTextColorLineEdit, m_ui->titleTextColorSwatchLabel, m_ui->titleTextColorPushButton, &CStyleSettings::szTitleTextColor);
+    BindColor(m_ui->titleTextColorLineEdit, m_ui->titleTextColorSwatchLabel, m_ui->titleTextColorPushButton,
+              &CStyleSettings::szTitleTextColor);
     BindCheck(m_ui->titleBackColorCheckBox, &CStyleSettings::bTitleBackColor);
-    BindColor(m_ui->titleBackColorLineEdit, m_ui->titleBackColorSwatchLabel, m_ui->titleBackColorPushButton, &CStyleSettings::szTitleBackColor);
+    BindColor(m_ui->titleBackColorLineEdit, m_ui->titleBackColorSwatchLabel, m_ui->titleBackColorPushButton,
+              &CStyleSettings::szTitleBackColor);
     BindCheck(m_ui->titleFontSizeCheckBox, &CStyleSettings::bTitleFontSize);
     BindNumber(m_ui->titleFontSizeLineEdit, &CStyleSettings::nTitleFontSize, 31);
     BindCombo(m_ui->titleFontSizeUnitComboBox, &CStyleSettings::szTitleFontSizeUnit);
@@ -96,9 +104,11 @@ CAdDetailPage::CAdDetailPage(QWidget* parent) : CStylePage(parent), m_ui(std::ma
     BindCheck(m_ui->commentHoriCheckBox, &CStyleSettings::bCommentHori);
     BindCombo(m_ui->commentHoriComboBox, &CStyleSettings::szCommentHori);
     BindCheck(m_ui->commentTextColorCheckBox, &CStyleSettings::bCommentTextColor);
-    BindColor(m_ui->commentTextColorLineEdit, m_ui->commentTextColorSwatchLabel, m_ui->commentTextColorPushButton, &CStyleSettings::szCommentTextColor);
+    BindColor(m_ui->commentTextColorLineEdit, m_ui->commentTextColorSwatchLabel, m_ui->commentTextColorPushButton,
+              &CStyleSettings::szCommentTextColor);
     BindCheck(m_ui->commentBackColorCheckBox, &CStyleSettings::bCommentBackColor);
-    BindColor(m_ui->commentBackColorLineEdit, m_ui->commentBackColorSwatchLabel, m_ui->commentBackColorPushButton, &CStyleSettings::szCommentBackColor);
+    BindColor(m_ui->commentBackColorLineEdit, m_ui->commentBackColorSwatchLabel, m_ui->commentBackColorPushButton,
+              &CStyleSettings::szCommentBackColor);
     BindCheck(m_ui->commentFontSizeCheckBox, &CStyleSettings::bCommentFontSize);
     BindNumber(m_ui->commentFontSizeLineEdit, &CStyleSettings::nCommentFontSize, 31);
     BindCombo(m_ui->commentFontSizeUnitComboBox, &CStyleSettings::szCommentFontSizeUnit);
@@ -107,9 +117,11 @@ CAdDetailPage::CAdDetailPage(QWidget* parent) : CStylePage(parent), m_ui(std::ma
     BindCheck(m_ui->bannerHoriCheckBox, &CStyleSettings::bBannerHori);
     BindCombo(m_ui->bannerHoriComboBox, &CStyleSettings::szBannerHori);
     BindCheck(m_ui->bannerTextColorCheckBox, &CStyleSettings::bBannerTextColor);
-    BindColor(m_ui->bannerTextColorLineEdit, m_ui->bannerTextColorSwatchLabel, m_ui->bannerTextColorPushButton, &CStyleSettings::szBannerTextColor);
+    BindColor(m_ui->bannerTextColorLineEdit, m_ui->bannerTextColorSwatchLabel, m_ui->bannerTextColorPushButton,
+              &CStyleSettings::szBannerTextColor);
     BindCheck(m_ui->bannerBackColorCheckBox, &CStyleSettings::bBannerBackColor);
-    BindColor(m_ui->bannerBackColorLineEdit, m_ui->bannerBackColorSwatchLabel, m_ui->bannerBackColorPushButton, &CStyleSettings::szBannerBackColor);
+    BindColor(m_ui->bannerBackColorLineEdit, m_ui->bannerBackColorSwatchLabel, m_ui->bannerBackColorPushButton,
+              &CStyleSettings::szBannerBackColor);
     BindCheck(m_ui->bannerFontSizeCheckBox, &CStyleSettings::bBannerFontSize);
     BindNumber(m_ui->bannerFontSizeLineEdit, &CStyleSettings::nBannerFontSize, 31);
     BindCombo(m_ui->bannerFontSizeUnitComboBox, &CStyleSettings::szBannerFontSizeUnit);
@@ -125,24 +137,29 @@ CPrLinkPage::CPrLinkPage(QWidget* parent) : CStylePage(parent), m_ui(std::make_u
     BindCheck(m_ui->prHoriCheckBox, &CStyleSettings::bPrHori);
     BindCombo(m_ui->prHoriComboBox, &CStyleSettings::szPrHori);
     BindCheck(m_ui->prBackColorCheckBox, &CStyleSettings::bPrBackColor);
-    BindColor(m_ui->prBackColorLineEdit, m_ui->prBackColorSwatchLabel, m_ui->prBackColorPushButton, &CStyleSettings::szPrBackColor);
+    BindColor(m_ui->prBackColorLineEdit, m_ui->prBackColorSwatchLabel, m_ui->prBackColorPushButton,
+              &CStyleSettings::szPrBackColor);
     BindCheck(m_ui->prFontSizeCheckBox, &CStyleSettings::bPrFontSize);
     BindNumber(m_ui->prFontSizeLineEdit, &CStyleSettings::nPrFontSize, 31);
     BindCombo(m_ui->prFontSizeUnitComboBox, &CStyleSettings::szPrFontSizeUnit);
     BindCheck(m_ui->prLinkTextColorCheckBox, &CStyleSettings::bPrLinkTextColor);
-    BindColor(m_ui->prLinkTextColorLineEdit, m_ui->prLinkTextColorSwatchLabel, m_ui->prLinkTextColorPushButton, &CStyleSettings::szPrLinkTextColor);
+    BindColor(m_ui->prLinkTextColorLineEdit, m_ui->prLinkTextColorSwatchLabel, m_ui->prLinkTextColorPushButton,
+              &CStyleSettings::szPrLinkTextColor);
     BindCheck(m_ui->prLinkFontBorldCheckBox, &CStyleSettings::bPrLinkFontBorld);
     BindCheck(m_ui->prLinkFontItalicCheckBox, &CStyleSettings::bPrLinkFontItalic);
     BindCheck(m_ui->prVisitedTextColorCheckBox, &CStyleSettings::bPrVisitedTextColor);
-    BindColor(m_ui->prVisitedTextColorLineEdit, m_ui->prVisitedTextColorSwatchLabel, m_ui->prVisitedTextColorPushButton, &CStyleSettings::szPrVisitedTextColor);
+    BindColor(m_ui->prVisitedTextColorLineEdit, m_ui->prVisitedTextColorSwatchLabel, m_ui->prVisitedTextColorPushButton,
+              &CStyleSettings::szPrVisitedTextColor);
     BindCheck(m_ui->prVisitedFontBorldCheckBox, &CStyleSettings::bPrVisitedFontBorld);
     BindCheck(m_ui->prVisitedFontItalicCheckBox, &CStyleSettings::bPrVisitedFontItalic);
     BindCheck(m_ui->prHoverTextColorCheckBox, &CStyleSettings::bPrHoverTextColor);
-    BindColor(m_ui->prHoverTextColorLineEdit, m_ui->prHoverTextColorSwatchLabel, m_ui->prHoverTextColorPushButton, &CStyleSettings::szPrHoverTextColor);
+    BindColor(m_ui->prHoverTextColorLineEdit, m_ui->prHoverTextColorSwatchLabel, m_ui->prHoverTextColorPushButton,
+              &CStyleSettings::szPrHoverTextColor);
     BindCheck(m_ui->prHoverFontBorldCheckBox, &CStyleSettings::bPrHoverFontBorld);
     BindCheck(m_ui->prHoverFontItalicCheckBox, &CStyleSettings::bPrHoverFontItalic);
     BindCheck(m_ui->prActiveTextColorCheckBox, &CStyleSettings::bPrActiveTextColor);
-    BindColor(m_ui->prActiveTextColorLineEdit, m_ui->prActiveTextColorSwatchLabel, m_ui->prActiveTextColorPushButton, &CStyleSettings::szPrActiveTextColor);
+    BindColor(m_ui->prActiveTextColorLineEdit, m_ui->prActiveTextColorSwatchLabel, m_ui->prActiveTextColorPushButton,
+              &CStyleSettings::szPrActiveTextColor);
     BindCheck(m_ui->prActiveFontBorldCheckBox, &CStyleSettings::bPrActiveFontBorld);
     BindCheck(m_ui->prActiveFontItalicCheckBox, &CStyleSettings::bPrActiveFontItalic);
     BindCheck(m_ui->unUsePrLinkCheckBox, &CStyleSettings::bUnUsePrLink);

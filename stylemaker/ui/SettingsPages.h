@@ -10,7 +10,7 @@ class AdPage;
 class AdDetailPage;
 class PrLinkPage;
 class PreviewPage;
-}
+} // namespace Ui
 
 namespace vessilo {
 

@@ -47,7 +47,9 @@ CStylePage::CStylePage(QWidget* parent) : QWidget(parent) {}
 
 CStylePage::~CStylePage() = default;
 
-void CStylePage::Attach(CVessiloDoc* doc) { m_doc = doc; }
+void CStylePage::Attach(CVessiloDoc* doc) {
+    m_doc = doc;
+}
 
 bool CStylePage::IsValidColor(std::string_view text) {
     if (text.size() != 7 || text[0] != '#')
@@ -122,8 +124,7 @@ void CStylePage::BindNumber(QLineEdit* edit, std::int32_t CStyleSettings::*field
     edit->installEventFilter(this);
 }
 
-void CStylePage::BindColor(QLineEdit* edit, QLabel* swatch, QPushButton* picker,
-                           std::string CStyleSettings::*field) {
+void CStylePage::BindColor(QLineEdit* edit, QLabel* swatch, QPushButton* picker, std::string CStyleSettings::*field) {
     m_bindings.push_back({BindKind::Color, edit, nullptr, field, 14, swatch, picker});
     connect(edit, &QLineEdit::textChanged, this, &CStylePage::MarkModified);
     edit->installEventFilter(this);

@@ -31,8 +31,8 @@ public:
         QWidget* control;
         std::int32_t CStyleSettings::*intField = nullptr;
         std::string CStyleSettings::*textField = nullptr;
-        int limit = 0;             // characters read (numbers) or bytes kept (texts); index offset
-        QLabel* swatch = nullptr;  // colours
+        int limit = 0;            // characters read (numbers) or bytes kept (texts); index offset
+        QLabel* swatch = nullptr; // colours
         QPushButton* picker = nullptr;
     };
 

@@ -6,8 +6,7 @@
 
 namespace vessilo {
 
-CVessiloAboutDlg::CVessiloAboutDlg(QWidget* parent)
-    : QDialog(parent), m_ui(std::make_unique<Ui::VessiloAboutDlg>()) {
+CVessiloAboutDlg::CVessiloAboutDlg(QWidget* parent) : QDialog(parent), m_ui(std::make_unique<Ui::VessiloAboutDlg>()) {
     m_ui->setupUi(this);
     m_ui->iconLabel->setPixmap(QIcon(u":/icons/zova_af.svg"_qs).pixmap(32, 32));
     setFixedSize(sizeHint());

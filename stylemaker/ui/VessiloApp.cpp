@@ -13,7 +13,9 @@ namespace vessilo {
 
 CVessiloApp::CVessiloApp() = default;
 
-CVessiloApp::~CVessiloApp() { ExitInstance(); }
+CVessiloApp::~CVessiloApp() {
+    ExitInstance();
+}
 
 std::string CVessiloApp::StartStamp() {
     std::time_t now = std::time(nullptr);

@@ -18,13 +18,15 @@ Prompter::FileDialog StyleFileDialog() {
     return {u"zvc"_qs, u"*.zvc"_qs, u"ZovaAf CSSメーカー ファイル(*.zvc)"_qs, {}};
 }
 
-QString Untitled() { return u"無題"_qs; }
+QString Untitled() {
+    return u"無題"_qs;
+}
 
 } // namespace
 
 CVessiloDoc::CVessiloDoc(std::shared_ptr<PreviewEvents> events, QObject* parent)
-    : QObject(parent), m_shared(std::make_shared<GuardedSettings>()), m_events(std::move(events)),
-      m_title(Untitled()) {}
+    : QObject(parent), m_shared(std::make_shared<GuardedSettings>()), m_events(std::move(events)), m_title(Untitled()) {
+}
 
 CVessiloDoc::~CVessiloDoc() = default;
 
@@ -115,8 +117,7 @@ bool CVessiloDoc::OnFileSave() {
         saved = Settings().SaveToFile(path);
     }
     if (!saved) {
-        Prompter::Current().Message(m_dialogParent, u"ファイルの保存に失敗しました。"_qs,
-                                    Prompter::Icon::Exclamation);
+        Prompter::Current().Message(m_dialogParent, u"ファイルの保存に失敗しました。"_qs, Prompter::Icon::Exclamation);
         return false;
     }
     SetModifiedFlag(false);
@@ -134,8 +135,7 @@ bool CVessiloDoc::OnFileSaveAs() {
         saved = Settings().SaveToFile(path.toStdString());
     }
     if (!saved) {
-        Prompter::Current().Message(m_dialogParent, u"ファイルの保存に失敗しました。"_qs,
-                                    Prompter::Icon::Exclamation);
+        Prompter::Current().Message(m_dialogParent, u"ファイルの保存に失敗しました。"_qs, Prompter::Icon::Exclamation);
         return false;
     }
     SetPathAndTitle(path);

@@ -21,8 +21,8 @@ CVessiloView::CVessiloView(CVessiloDoc* doc, std::string htmlPath, std::string c
     m_tabs->setObjectName(u"pageTabBar"_qs);
     m_tabs->setShape(QTabBar::RoundedWest);
     m_tabs->setExpanding(false);
-    for (const QString& text : {u"全体の設定"_qs, u"広告の設定"_qs, u"広告の設定(詳細)"_qs, u"PRリンクの設定"_qs,
-                                u"プレビュー設定"_qs})
+    for (const QString& text :
+         {u"全体の設定"_qs, u"広告の設定"_qs, u"広告の設定(詳細)"_qs, u"PRリンクの設定"_qs, u"プレビュー設定"_qs})
         m_tabs->addTab(text);
     layout->addWidget(m_tabs, 0, Qt::AlignTop);
 
@@ -53,7 +53,9 @@ CVessiloView::~CVessiloView() {
         m_doc->SetView(nullptr);
 }
 
-bool CVessiloView::IsPreviewRunning() const { return m_thread && m_thread->IsRunning(); }
+bool CVessiloView::IsPreviewRunning() const {
+    return m_thread && m_thread->IsRunning();
+}
 
 void CVessiloView::SelectPage(int index) {
     if (index < 0 || index >= kPageCount)

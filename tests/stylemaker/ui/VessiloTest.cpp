@@ -19,9 +19,9 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QDir>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -98,8 +98,7 @@ class VessiloTest : public QObject {
     QString Path(const char* name) const { return m_dir.filePath(QString::fromUtf8(name)); }
     CStyleSettings& Rec() { return m_doc->Settings(); }
 
-    template <class Page>
-    std::unique_ptr<Page> Loaded() {
+    template <class Page> std::unique_ptr<Page> Loaded() {
         auto page = std::make_unique<Page>();
         page->Attach(m_doc.get());
         page->LoadFromSettings();
