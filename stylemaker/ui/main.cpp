@@ -10,6 +10,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     app.setApplicationName(u"Vessilo"_qs);
     app.setApplicationDisplayName(u"Zelvor管理 CSSメーカー"_qs);
+    app.setApplicationVersion(u"1.0.0.1"_qs);
 
     int code = 0;
     {
