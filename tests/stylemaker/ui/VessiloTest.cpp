@@ -393,7 +393,10 @@ private Q_SLOTS:
         auto frame = Window();
         frame->View()->OnInitialUpdate();
         QVERIFY(FileOps::WriteWholeFile(Path("other.zvc").toStdString(), "[X]\r\na=1\r\n"));
-        Rec().nFrameWidth = 5;
+        {
+            std::lock_guard lock(m_doc->SettingsMutex()); // the preview thread is reading
+            Rec().nFrameWidth = 5;
+        }
         m_prompter->openNames.push_back(Path("other.zvc"));
         frame->Action(Cmd::FileOpen)->trigger();
         QCOMPARE(m_prompter->LastText(), u"ファイルの読み込みに失敗しました。"_qs);
