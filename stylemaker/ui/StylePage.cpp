@@ -1,0 +1,337 @@
+#include "stylemaker/ui/StylePage.h"
+
+#include "common/Cp932.h"
+#include "common/ui/Cp932Qt.h"
+#include "common/ui/Prompter.h"
+#include "stylemaker/ui/VessiloDoc.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <climits>
+#include <cstdio>
+
+namespace vessilo {
+
+namespace {
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+} // namespace
+
+bool SelectByPrefix(QComboBox* combo, const QString& text) {
+    for (int i = 0; i < combo->count(); ++i) {
+        if (combo->itemText(i).startsWith(text, Qt::CaseInsensitive)) {
+            combo->setCurrentIndex(i);
+            return true;
+        }
+    }
+    return false;
+}
+
+CStylePage::CStylePage(QWidget* parent) : QWidget(parent) {}
+
+CStylePage::~CStylePage() = default;
+
+void CStylePage::Attach(CVessiloDoc* doc) {
+    m_doc = doc;
+}
+
+bool CStylePage::IsValidColor(std::string_view text) {
+    if (text.size() != 7 || text[0] != '#')
+        return false;
+    for (std::size_t i = 1; i < 7; ++i)
+        if (HexDigit(text[i]) < 0)
+            return false;
+    return true;
+}
+
+void CStylePage::ParseColor(std::string_view text, int& red, int& green, int& blue) {
+    if (!IsValidColor(text)) {
+        red = green = blue = -1;
+        return;
+    }
+    red = HexDigit(text[1]) * 16 + HexDigit(text[2]);
+    green = HexDigit(text[3]) * 16 + HexDigit(text[4]);
+    blue = HexDigit(text[5]) * 16 + HexDigit(text[6]);
+}
+
+std::int32_t CStylePage::ParseNumber(const QString& text, int maxChars) {
+    QString s = text.left(maxChars);
+    int i = 0;
+    while (i < s.size() && (s[i] == u' ' || s[i] == u'\t'))
+        ++i;
+    bool negative = false;
+    if (i < s.size() && (s[i] == u'-' || s[i] == u'+'))
+        negative = s[i++] == u'-';
+    long long value = 0;
+    for (; i < s.size() && s[i] >= u'0' && s[i] <= u'9'; ++i) {
+        value = value * 10 + (s[i].unicode() - u'0');
+        // Held at the 32-bit range instead of overflowing.
+        if (value > static_cast<long long>(INT_MAX) + 1)
+            value = static_cast<long long>(INT_MAX) + 1;
+    }
+    if (negative)
+        value = -value;
+    if (value > INT_MAX)
+        value = INT_MAX;
+    return static_cast<std::int32_t>(value);
+}
+
+void CStylePage::PaintColorSwatch(QWidget* swatch, std::string_view color) {
+    QPainter painter(swatch);
+    // An outline, so a white swatch still shows on a white page.
+    painter.setPen(QColor(96, 96, 96));
+    painter.drawRect(swatch->rect().adjusted(0, 0, -1, -1));
+    QRect area = swatch->rect().adjusted(1, 1, -1, -1);
+    int r, g, b;
+    ParseColor(color, r, g, b);
+    if (r >= 0) {
+        painter.fillRect(area, QColor(r, g, b));
+        return;
+    }
+    painter.fillRect(area, QColor(128, 128, 128));
+    painter.setPen(QPen(QColor(255, 0, 0), 1));
+    painter.drawLine(area.topLeft(), area.bottomRight());
+    painter.drawLine(area.topRight(), area.bottomLeft());
+}
+
+void CStylePage::BindCheck(QCheckBox* box, std::int32_t CStyleSettings::*field) {
+    m_bindings.push_back({BindKind::Check, box, field});
+    connect(box, &QCheckBox::clicked, this, [this] {
+        MarkModified();
+        Apply();
+    });
+}
+
+void CStylePage::BindNumber(QLineEdit* edit, std::int32_t CStyleSettings::*field, int maxChars) {
+    m_bindings.push_back({BindKind::Number, edit, field, nullptr, maxChars});
+    connect(edit, &QLineEdit::textChanged, this, &CStylePage::MarkModified);
+    edit->installEventFilter(this);
+}
+
+void CStylePage::BindColor(QLineEdit* edit, QLabel* swatch, QPushButton* picker, std::string CStyleSettings::*field) {
+    m_bindings.push_back({BindKind::Color, edit, nullptr, field, 14, swatch, picker});
+    connect(edit, &QLineEdit::textChanged, this, &CStylePage::MarkModified);
+    edit->installEventFilter(this);
+    swatch->installEventFilter(this);
+    connect(picker, &QPushButton::clicked, this, [this, edit] {
+        if (const Binding* b = Find(edit))
+            Pick(*b);
+    });
+}
+
+void CStylePage::BindCombo(QComboBox* combo, std::string CStyleSettings::*field) {
+    m_bindings.push_back({BindKind::Combo, combo, nullptr, field});
+    connect(combo, &QComboBox::currentIndexChanged, this, [this] {
+        MarkModified();
+        Apply();
+    });
+}
+
+void CStylePage::BindIndex(QComboBox* combo, std::int32_t CStyleSettings::*field, int offset) {
+    m_bindings.push_back({BindKind::Index, combo, field, nullptr, offset});
+    connect(combo, &QComboBox::currentIndexChanged, this, [this] {
+        MarkModified();
+        Apply();
+    });
+}
+
+void CStylePage::BindName(QLineEdit* edit, std::string CStyleSettings::*field, int maxBytes) {
+    m_bindings.push_back({BindKind::Name, edit, nullptr, field, maxBytes});
+    connect(edit, &QLineEdit::textChanged, this, &CStylePage::MarkModified);
+    edit->installEventFilter(this);
+}
+
+void CStylePage::BindComment(QPlainTextEdit* edit, std::string CStyleSettings::*field, int maxBytes) {
+    m_bindings.push_back({BindKind::Comment, edit, nullptr, field, maxBytes});
+    connect(edit, &QPlainTextEdit::textChanged, this, &CStylePage::MarkModified);
+    edit->installEventFilter(this);
+}
+
+void CStylePage::SelectFirstItems() {
+    for (const Binding& b : m_bindings)
+        if (b.kind == BindKind::Combo || b.kind == BindKind::Index)
+            static_cast<QComboBox*>(b.control)->setCurrentIndex(0);
+}
+
+const CStylePage::Binding* CStylePage::Find(QObject* control) const {
+    for (const Binding& b : m_bindings)
+        if (b.control == control || b.swatch == control)
+            return &b;
+    return nullptr;
+}
+
+void CStylePage::LoadFromSettings() {
+    if (!m_doc)
+        return;
+    m_active = false;
+    {
+        std::lock_guard lock(m_doc->SettingsMutex());
+        PrepareRecord(m_doc->Settings());
+    }
+    const CStyleSettings& s = m_doc->Settings();
+    for (const Binding& b : m_bindings)
+        LoadBinding(b, s);
+    update();
+    m_active = true;
+}
+
+void CStylePage::LoadBinding(const Binding& b, const CStyleSettings& s) {
+    switch (b.kind) {
+    case BindKind::Check:
+        static_cast<QCheckBox*>(b.control)->setChecked(s.*b.intField != 0);
+        break;
+    case BindKind::Number:
+        static_cast<QLineEdit*>(b.control)->setText(QString::number(s.*b.intField));
+        break;
+    case BindKind::Color:
+    case BindKind::Name:
+        static_cast<QLineEdit*>(b.control)->setText(Cp932Qt::ToQt(s.*b.textField));
+        if (b.swatch)
+            b.swatch->update();
+        break;
+    case BindKind::Comment:
+        static_cast<QPlainTextEdit*>(b.control)->setPlainText(Cp932Qt::ToQtMultiline(s.*b.textField));
+        break;
+    case BindKind::Combo:
+        SelectByPrefix(static_cast<QComboBox*>(b.control), Cp932Qt::ToQt(s.*b.textField));
+        break;
+    case BindKind::Index: {
+        auto* combo = static_cast<QComboBox*>(b.control);
+        int index = s.*b.intField - b.limit;
+        if (index >= 0 && index < combo->count())
+            combo->setCurrentIndex(index);
+        break;
+    }
+    }
+}
+
+void CStylePage::StoreBinding(const Binding& b, CStyleSettings& s) {
+    switch (b.kind) {
+    case BindKind::Check:
+        s.*b.intField = static_cast<QCheckBox*>(b.control)->isChecked() ? 1 : 0;
+        break;
+    case BindKind::Number:
+        s.*b.intField = ParseNumber(static_cast<QLineEdit*>(b.control)->text(), b.limit);
+        break;
+    case BindKind::Color:
+    case BindKind::Name:
+        s.*b.textField = Cp932::Kept(Cp932Qt::FromQt(static_cast<QLineEdit*>(b.control)->text()), b.limit);
+        break;
+    case BindKind::Comment:
+        s.*b.textField =
+            Cp932::Kept(Cp932Qt::FromQtMultiline(static_cast<QPlainTextEdit*>(b.control)->toPlainText()), b.limit);
+        break;
+    case BindKind::Combo: {
+        auto* combo = static_cast<QComboBox*>(b.control);
+        int index = combo->currentIndex();
+        if (index < 0)
+            break;
+        // On an editable combo only a chosen list item counts, never typed text.
+        if (combo->isEditable() && combo->currentText() != combo->itemText(index))
+            break;
+        s.*b.textField = Cp932Qt::FromQt(combo->itemText(index));
+        break;
+    }
+    case BindKind::Index: {
+        int index = static_cast<QComboBox*>(b.control)->currentIndex();
+        if (index >= 0)
+            s.*b.intField = index + b.limit;
+        break;
+    }
+    }
+}
+
+void CStylePage::StoreToSettings() {
+    if (!m_doc)
+        return;
+    std::lock_guard lock(m_doc->SettingsMutex());
+    for (const Binding& b : m_bindings)
+        StoreBinding(b, m_doc->Settings());
+}
+
+void CStylePage::MarkModified() {
+    if (m_active && m_doc)
+        m_doc->SetModifiedFlag(true);
+}
+
+void CStylePage::Apply() {
+    if (!m_active || !m_doc)
+        return;
+    StoreToSettings();
+    for (const Binding& b : m_bindings)
+        if (b.swatch)
+            b.swatch->update();
+    m_doc->SignalPreview();
+}
+
+bool CStylePage::PickColor(std::string CStyleSettings::*field) {
+    if (!m_doc)
+        return false;
+    int r, g, b;
+    ParseColor(m_doc->Settings().*field, r, g, b);
+    QColor initial = r < 0 ? QColor(0, 0, 0) : QColor(r, g, b);
+    std::optional<QColor> chosen = Prompter::Current().Color(this, initial);
+    if (!chosen)
+        return false;
+    char text[16];
+    std::snprintf(text, sizeof text, "#%02X%02X%02X", chosen->red(), chosen->green(), chosen->blue());
+    std::lock_guard lock(m_doc->SettingsMutex());
+    m_doc->Settings().*field = text;
+    return true;
+}
+
+void CStylePage::Pick(const Binding& b) {
+    if (!PickColor(b.textField))
+        return;
+    // The edit's text change marks the document modified.
+    static_cast<QLineEdit*>(b.control)->setText(Cp932Qt::ToQt(m_doc->Settings().*b.textField));
+    Apply();
+}
+
+bool CStylePage::eventFilter(QObject* watched, QEvent* event) {
+    const Binding* b = Find(watched);
+    if (!b || !m_doc)
+        return QWidget::eventFilter(watched, event);
+    if (watched == b->swatch) {
+        if (event->type() == QEvent::Paint) {
+            PaintColorSwatch(b->swatch, m_doc->Settings().*b->textField);
+            return true;
+        }
+        if (event->type() == QEvent::MouseButtonRelease &&
+            static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+            Pick(*b);
+            return true;
+        }
+        return false;
+    }
+    if (event->type() == QEvent::FocusOut) {
+        if (b->kind == BindKind::Name || b->kind == BindKind::Comment) {
+            // Name and comment do not show in the preview: stored, no signal.
+            if (m_active) {
+                std::lock_guard lock(m_doc->SettingsMutex());
+                StoreBinding(*b, m_doc->Settings());
+            }
+        } else {
+            Apply();
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+} // namespace vessilo
