@@ -5,12 +5,12 @@
 
 class QLineEdit;
 
-// Refuses input whose CP932 form is longer than a byte count, so an edit never
-// shows more than the model can keep.
-class ByteLimitValidator : public QValidator {
+// Accepts only what the model can keep: text whose CP932 form fits a byte count
+// and holds no character CP932 lacks (that would silently turn into "?").
+class Cp932Validator : public QValidator {
     Q_OBJECT
 public:
-    ByteLimitValidator(std::size_t maxBytes, QObject* parent = nullptr);
+    Cp932Validator(std::size_t maxBytes, QObject* parent = nullptr);
     State validate(QString& input, int& pos) const override;
 
 private:

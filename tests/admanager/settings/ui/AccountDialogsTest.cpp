@@ -196,7 +196,7 @@ private Q_SLOTS:
         QCOMPARE(Edit(&dialog, "portLineEdit")->text(), typed); // the edit keeps what was typed
     }
 
-    void passwordEditsHoldWhatASaveKeeps() {
+    void editsHoldOnlyWhatASaveKeeps() {
         FtpHostList hosts = Hosts({"a"});
         CFtpHostDlg ftp(hosts);
         Table(&ftp)->selectRow(0);
@@ -215,6 +215,10 @@ private Q_SLOTS:
         QCOMPARE(dialog.WorkingCopy().entries[0].password, std::string(255, 'q'));
         Type(Edit(&dialog, "nameLineEdit"), QString(300, QLatin1Char('n')));
         QCOMPARE(dialog.WorkingCopy().entries[0].name.size(), std::size_t(254));
+        // A character CP932 lacks would be stored as "?": it is refused, a typed "?" is not.
+        Type(Edit(&dialog, "userIdLineEdit"), u"a\u00E9\u6F22?"_qs);
+        QCOMPARE(Edit(&dialog, "userIdLineEdit")->text(), u"a\u6F22?"_qs);
+        QCOMPARE(dialog.WorkingCopy().entries[0].userId, Cp932Qt::FromQt(u"a\u6F22?"_qs));
         QCOMPARE(Edit(&dialog, "passwordLineEdit")->echoMode(), QLineEdit::Password);
     }
 
