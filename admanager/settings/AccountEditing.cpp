@@ -11,22 +11,32 @@ constexpr std::size_t kPortChars = 30;
 // One accessor for both constness of the entry.
 template <typename E> auto* AspText(E& e, AspField field) {
     switch (field) {
-    case AspField::Name: return &e.name;
-    case AspField::Url: return &e.url;
-    case AspField::UserId: return &e.userId;
-    case AspField::Password: return &e.password;
+    case AspField::Name:
+        return &e.name;
+    case AspField::Url:
+        return &e.url;
+    case AspField::UserId:
+        return &e.userId;
+    case AspField::Password:
+        return &e.password;
     }
     return static_cast<decltype(&e.name)>(nullptr);
 }
 
 template <typename E> auto* FtpText(E& e, FtpField field) {
     switch (field) {
-    case FtpField::Name: return &e.name;
-    case FtpField::Host: return &e.host;
-    case FtpField::User: return &e.user;
-    case FtpField::Password: return &e.password;
-    case FtpField::Directory: return &e.directory;
-    case FtpField::Port: break;
+    case FtpField::Name:
+        return &e.name;
+    case FtpField::Host:
+        return &e.host;
+    case FtpField::User:
+        return &e.user;
+    case FtpField::Password:
+        return &e.password;
+    case FtpField::Directory:
+        return &e.directory;
+    case FtpField::Port:
+        break;
     }
     return static_cast<decltype(&e.name)>(nullptr);
 }
@@ -39,17 +49,25 @@ std::size_t FieldLimit(AspField field) {
 
 std::size_t FieldLimit(FtpField field) {
     switch (field) {
-    case FtpField::Name: return FtpHostEntry::kNameBytes;
-    case FtpField::Host: return FtpHostEntry::kHostBytes;
-    case FtpField::Port: return kPortChars;
-    case FtpField::User: return FtpHostEntry::kUserBytes;
-    case FtpField::Password: return FtpHostEntry::kPasswordBytes;
-    case FtpField::Directory: return FtpHostEntry::kDirectoryBytes;
+    case FtpField::Name:
+        return FtpHostEntry::kNameBytes;
+    case FtpField::Host:
+        return FtpHostEntry::kHostBytes;
+    case FtpField::Port:
+        return kPortChars;
+    case FtpField::User:
+        return FtpHostEntry::kUserBytes;
+    case FtpField::Password:
+        return FtpHostEntry::kPasswordBytes;
+    case FtpField::Directory:
+        return FtpHostEntry::kDirectoryBytes;
     }
     return 0;
 }
 
-std::string FieldText(const AspEntry& entry, AspField field) { return *AspText(entry, field); }
+std::string FieldText(const AspEntry& entry, AspField field) {
+    return *AspText(entry, field);
+}
 
 std::string FieldText(const FtpHostEntry& entry, FtpField field) {
     if (field == FtpField::Port)

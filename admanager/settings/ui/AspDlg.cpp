@@ -19,8 +19,7 @@ constexpr int kUrlWidth = 300;
 } // namespace
 
 CAspDlg::CAspDlg(AspList& list, UrlOpener openUrl, QWidget* parent)
-    : QDialog(parent), m_ui(std::make_unique<Ui::AspDlg>()), m_list(list), m_work(list),
-      m_openUrl(std::move(openUrl)) {
+    : QDialog(parent), m_ui(std::make_unique<Ui::AspDlg>()), m_list(list), m_work(list), m_openUrl(std::move(openUrl)) {
     m_ui->setupUi(this);
     AccountTable::SetUp(m_ui->aspTableWidget, kNameWidth, kUrlWidth);
     if (!m_openUrl)

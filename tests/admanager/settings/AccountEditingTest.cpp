@@ -2,8 +2,8 @@
 
 #include "TestUtil.h"
 
-#include <gtest/gtest.h>
 #include <functional>
+#include <gtest/gtest.h>
 #include <limits>
 
 namespace {

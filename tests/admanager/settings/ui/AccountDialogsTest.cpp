@@ -37,9 +37,15 @@ template <typename T> T* Child(QWidget* parent, const char* name) {
     return child;
 }
 
-QPushButton* Button(QWidget* w, const char* name) { return Child<QPushButton>(w, name); }
-QLineEdit* Edit(QWidget* w, const char* name) { return Child<QLineEdit>(w, name); }
-QTableWidget* Table(QWidget* w) { return w->findChild<QTableWidget*>(); }
+QPushButton* Button(QWidget* w, const char* name) {
+    return Child<QPushButton>(w, name);
+}
+QLineEdit* Edit(QWidget* w, const char* name) {
+    return Child<QLineEdit>(w, name);
+}
+QTableWidget* Table(QWidget* w) {
+    return w->findChild<QTableWidget*>();
+}
 
 // Types into an edit the way a user does: replaces what is there.
 void Type(QLineEdit* edit, const QString& text) {
@@ -228,12 +234,15 @@ private Q_SLOTS:
         const std::string before = ReadFile(Ini());
         const FtpHostList kept = list;
         bool ran = false;
-        OnModal(this, [](QWidget* dialog) {
-            Table(dialog)->selectRow(0);
-            Type(Edit(dialog, "nameLineEdit"), u"changed"_qs);
-            Button(dialog, "newPushButton")->click();
-            Button(dialog, "cancelPushButton")->click();
-        }, &ran);
+        OnModal(
+            this,
+            [](QWidget* dialog) {
+                Table(dialog)->selectRow(0);
+                Type(Edit(dialog, "nameLineEdit"), u"changed"_qs);
+                Button(dialog, "newPushButton")->click();
+                Button(dialog, "cancelPushButton")->click();
+            },
+            &ran);
         QVERIFY(!EditFtpHostList(list, Module(), nullptr));
         QVERIFY(ran);
         QVERIFY(list == kept);
@@ -245,14 +254,17 @@ private Q_SLOTS:
         FtpHostList list = Hosts({"a", "b", "c"});
         QVERIFY(SaveFtpHostList(list, Module()));
         bool ran = false;
-        OnModal(this, [](QWidget* dialog) {
-            QCOMPARE(dialog->windowTitle(), u"Zelvor管理 - FTP設定"_qs);
-            Table(dialog)->selectRow(0);
-            for (int i = 0; i < 3; ++i)
-                Button(dialog, "deletePushButton")->click();
-            QCOMPARE(Table(dialog)->rowCount(), 0);
-            Button(dialog, "okPushButton")->click();
-        }, &ran);
+        OnModal(
+            this,
+            [](QWidget* dialog) {
+                QCOMPARE(dialog->windowTitle(), u"Zelvor管理 - FTP設定"_qs);
+                Table(dialog)->selectRow(0);
+                for (int i = 0; i < 3; ++i)
+                    Button(dialog, "deletePushButton")->click();
+                QCOMPARE(Table(dialog)->rowCount(), 0);
+                Button(dialog, "okPushButton")->click();
+            },
+            &ran);
         QVERIFY(EditFtpHostList(list, Module(), nullptr));
         QVERIFY(ran);
         QVERIFY(list.entries.empty());
@@ -266,7 +278,8 @@ private Q_SLOTS:
         QVERIFY(FileOps::MakeDirRetry(Ini()));
         FtpHostList hosts;
         bool ran = false;
-        OnModal(this, [](QWidget* dialog) { Button(dialog, "okPushButton")->click(); }, &ran);
+        OnModal(
+            this, [](QWidget* dialog) { Button(dialog, "okPushButton")->click(); }, &ran);
         QVERIFY(EditFtpHostList(hosts, Module(), nullptr));
         QVERIFY(ran);
         QCOMPARE(m_prompter->LastText(), u"FTPホストリストの保存に失敗しました。"_qs);
@@ -275,11 +288,15 @@ private Q_SLOTS:
         AspList asp;
         ran = false;
         bool refilled = false;
-        OnModal(this, [](QWidget* dialog) {
-            Button(dialog, "newPushButton")->click();
-            Button(dialog, "okPushButton")->click();
-        }, &ran);
-        QVERIFY(EditAspList(asp, Module(), {}, [&refilled] { refilled = true; }, nullptr));
+        OnModal(
+            this,
+            [](QWidget* dialog) {
+                Button(dialog, "newPushButton")->click();
+                Button(dialog, "okPushButton")->click();
+            },
+            &ran);
+        QVERIFY(EditAspList(
+            asp, Module(), {}, [&refilled] { refilled = true; }, nullptr));
         QVERIFY(refilled);
         QCOMPARE(asp.Count(), 1); // the accepted entries stay in memory
         QCOMPARE(m_prompter->LastText(), u"ASPリストの保存に失敗しました。"_qs);
@@ -332,17 +349,21 @@ private Q_SLOTS:
         for (const char* name : {"one", "two", "three"})
             list.entries.push_back(AspEntry{name, "", "", ""});
         bool ran = false;
-        OnModal(this, [](QWidget* dialog) {
-            QTableWidget* table = Table(dialog);
-            table->selectRow(0);
-            Button(dialog, "deletePushButton")->click();
-            QCOMPARE(SelectedRow(table), 1); // the last row
-            Button(dialog, "upPushButton")->click();
-            Type(Edit(dialog, "passwordLineEdit"), u"pw"_qs);
-            Button(dialog, "okPushButton")->click();
-        }, &ran);
+        OnModal(
+            this,
+            [](QWidget* dialog) {
+                QTableWidget* table = Table(dialog);
+                table->selectRow(0);
+                Button(dialog, "deletePushButton")->click();
+                QCOMPARE(SelectedRow(table), 1); // the last row
+                Button(dialog, "upPushButton")->click();
+                Type(Edit(dialog, "passwordLineEdit"), u"pw"_qs);
+                Button(dialog, "okPushButton")->click();
+            },
+            &ran);
         bool refilledFirst = false;
-        QVERIFY(EditAspList(list, Module(), {}, [&] { refilledFirst = !FileOps::FileExists(Ini()); }, nullptr));
+        QVERIFY(EditAspList(
+            list, Module(), {}, [&] { refilledFirst = !FileOps::FileExists(Ini()); }, nullptr));
         QVERIFY(ran && refilledFirst);
         AspList loaded;
         QVERIFY(LoadAspList(loaded, Module()));
@@ -444,21 +465,27 @@ private Q_SLOTS:
             QVERIFY(frame->Action(id)->isEnabled());
 
         bool ran = false;
-        OnModal(this, [](QWidget* dialog) {
-            QCOMPARE(dialog->windowTitle(), u"Zelvor管理 - 設定"_qs);
-            Child<QCheckBox>(dialog, "checkVersionCheckBox")->click();
-            Button(dialog, "okPushButton")->click();
-        }, &ran);
+        OnModal(
+            this,
+            [](QWidget* dialog) {
+                QCOMPARE(dialog->windowTitle(), u"Zelvor管理 - 設定"_qs);
+                Child<QCheckBox>(dialog, "checkVersionCheckBox")->click();
+                Button(dialog, "okPushButton")->click();
+            },
+            &ran);
         frame->Action(Cmd::AppSettings)->trigger();
         QVERIFY(ran);
         QCOMPARE(app.Settings().checkVersion, 0);
 
         ran = false;
-        OnModal(this, [](QWidget* dialog) {
-            QCOMPARE(dialog->windowTitle(), u"Zelvor管理 - ASP設定"_qs);
-            Button(dialog, "newPushButton")->click();
-            Button(dialog, "okPushButton")->click();
-        }, &ran);
+        OnModal(
+            this,
+            [](QWidget* dialog) {
+                QCOMPARE(dialog->windowTitle(), u"Zelvor管理 - ASP設定"_qs);
+                Button(dialog, "newPushButton")->click();
+                Button(dialog, "okPushButton")->click();
+            },
+            &ran);
         frame->Action(Cmd::AspSettings)->trigger();
         QVERIFY(ran);
         QCOMPARE(app.Asp().Count(), 1);
@@ -467,12 +494,15 @@ private Q_SLOTS:
         QCOMPARE(ini.GetInt("ZOVA_AF_ASPLIST", "asp_num", 0), 1);
 
         ran = false;
-        OnModal(this, [](QWidget* dialog) {
-            QCOMPARE(dialog->windowTitle(), u"Zelvor管理 - FTP設定"_qs);
-            Button(dialog, "newPushButton")->click();
-            Button(dialog, "newPushButton")->click();
-            Button(dialog, "okPushButton")->click();
-        }, &ran);
+        OnModal(
+            this,
+            [](QWidget* dialog) {
+                QCOMPARE(dialog->windowTitle(), u"Zelvor管理 - FTP設定"_qs);
+                Button(dialog, "newPushButton")->click();
+                Button(dialog, "newPushButton")->click();
+                Button(dialog, "okPushButton")->click();
+            },
+            &ran);
         frame->Action(Cmd::FtpSettings)->trigger();
         QVERIFY(ran);
         QVERIFY(ini.Load(Ini()));
