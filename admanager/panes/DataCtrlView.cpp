@@ -22,3 +22,5 @@ void CDataCtrlView::Refresh(int) {
     const Banner* banner = m_doc.State().currentBanner;
     m_summary->setText(banner ? Cp932Qt::ToQt(banner->name) : QString());
 }
+
+void CDataCtrlView::RefillAspList() {}

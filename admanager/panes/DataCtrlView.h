@@ -13,6 +13,8 @@ public:
 
     // 99: refill from the current banner.
     void Refresh(int what);
+    // Refills the ASP choices after the ASP list changed.
+    void RefillAspList();
 
 private:
     CAfManagerDoc& m_doc;

@@ -20,13 +20,6 @@ std::string LineValue(std::string_view text) {
     return IniDocument::ProtectValue(value);
 }
 
-} // namespace SettingsFile
-
-namespace {
-
-constexpr std::size_t kIntTextCapacity = 255;
-
-// atoi with the 32-bit long of the system the files come from: saturating.
 std::int32_t DecimalValue(std::string_view text) {
     std::size_t i = 0;
     while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r')))
@@ -43,11 +36,17 @@ std::int32_t DecimalValue(std::string_view text) {
     return static_cast<std::int32_t>(std::min(value, kLimit - 1));
 }
 
+} // namespace SettingsFile
+
+namespace {
+
+constexpr std::size_t kIntTextCapacity = 255;
+
 std::int32_t ReadGeometry(const IniSection& section, std::string_view key, std::int32_t def) {
     std::string text;
     if (section.GetString(key, "", text, kIntTextCapacity) == 0)
         return def;
-    return DecimalValue(text);
+    return SettingsFile::DecimalValue(text);
 }
 
 std::string IntText(std::int32_t value) {

@@ -4,6 +4,10 @@
 #include "admanager/library/LibraryNode.h"
 #include "admanager/library/ui/AfManagerDoc.h"
 #include "admanager/settings/Association.h"
+#include "admanager/settings/ui/AspDlg.h"
+#include "admanager/settings/ui/FtpHostDlg.h"
+#include "admanager/settings/ui/SettingsDlg.h"
+#include "admanager/panes/DataCtrlView.h"
 #include "admanager/shell/AboutDlg.h"
 #include "admanager/shell/AssociationPromptDlg.h"
 #include "admanager/shell/SplashWnd.h"
@@ -15,8 +19,11 @@
 
 #include <QDesktopServices>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QThread>
+#include <QTimer>
 #include <QUrl>
 
 namespace {
@@ -34,6 +41,19 @@ CAfManagerApp::Hooks DefaultHooks() {
     hooks.startProgram = [](const QString& path) { return QProcess::startDetached(path, {}); };
     return hooks;
 }
+
+// Raising another program's window is up to the window manager: on X11 wmctrl
+// can ask it, when installed; elsewhere there is no way and nothing happens.
+void RaiseWindowTitled(const QString& title) {
+    if (QGuiApplication::platformName() != u"xcb"_qs)
+        return;
+    const QString wmctrl = QStandardPaths::findExecutable(u"wmctrl"_qs);
+    if (!wmctrl.isEmpty())
+        QProcess::startDetached(wmctrl, {u"-F"_qs, u"-a"_qs, title});
+}
+
+// A login tool that is starting needs a moment before its window exists.
+constexpr int kLoginWindowWaitMs = 250;
 
 } // namespace
 
@@ -133,9 +153,26 @@ void CAfManagerApp::InstallCommands() {
                              [this] { m_hooks.openUrl(Latin1(Publisher::kAspPageUrl)); });
     frame->SetCommandHandler(Cmd::CssMaker, [this, moduleDir] { m_hooks.startProgram(moduleDir + u"Vessilo"_qs); });
     frame->SetCommandHandler(Cmd::LoginTool, [this, moduleDir] {
-        // The login tool is a separate program; a missing one is not reported.
+        // The login tool is a separate program; a missing one is not reported,
+        // and one already running is still brought to the front.
         m_hooks.startProgram(moduleDir + u"zova_al"_qs);
+        QTimer::singleShot(kLoginWindowWaitMs, m_frame.get(), [this] {
+            const QString title = u"ZelvorLogin"_qs;
+            if (m_hooks.raiseWindow)
+                m_hooks.raiseWindow(title);
+            else
+                RaiseWindowTitled(title);
+        });
     });
+    frame->SetCommandHandler(Cmd::AppSettings, [this] {
+        CSettingsDlg dialog(m_settings, ModuleDirectory(), m_frame.get());
+        dialog.exec();
+    });
+    frame->SetCommandHandler(Cmd::AspSettings, [this] {
+        EditAspList(m_aspList, ModuleDirectory(), m_hooks.openUrl, [this] { m_frame->EditorPane()->RefillAspList(); },
+                    m_frame.get());
+    });
+    frame->SetCommandHandler(Cmd::FtpSettings, [this] { EditFtpHostList(m_ftpList, ModuleDirectory(), m_frame.get()); });
 }
 
 void CAfManagerApp::ShowAbout() {

@@ -23,6 +23,9 @@ public:
         std::function<void(const QString&)> openUrl;
         // Starts a program of the program folder; detached by default.
         std::function<bool(const QString&)> startProgram;
+        // Brings another program's top-level window of this title to the front;
+        // best effort (see RaiseWindowTitled) when empty.
+        std::function<void(const QString&)> raiseWindow;
         bool showSplash = true;
     };
 

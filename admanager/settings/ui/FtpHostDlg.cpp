@@ -1,0 +1,124 @@
+#include "admanager/settings/ui/FtpHostDlg.h"
+
+#include "admanager/settings/ui/AccountTable.h"
+#include "common/ui/Cp932Qt.h"
+#include "common/ui/Prompter.h"
+#include "common/ui/TextLimit.h"
+#include "ui_FtpHostDlg.h"
+
+#include <utility>
+
+namespace {
+
+constexpr int kNameWidth = 150;
+constexpr int kHostWidth = 300;
+
+} // namespace
+
+CFtpHostDlg::CFtpHostDlg(FtpHostList& list, QWidget* parent)
+    : QDialog(parent), m_ui(std::make_unique<Ui::FtpHostDlg>()), m_list(list), m_work(list) {
+    m_ui->setupUi(this);
+    AccountTable::SetUp(m_ui->hostTableWidget, kNameWidth, kHostWidth);
+
+    const std::pair<QLineEdit*, FtpField> edits[] = {
+        {m_ui->nameLineEdit, FtpField::Name},         {m_ui->hostLineEdit, FtpField::Host},
+        {m_ui->portLineEdit, FtpField::Port},         {m_ui->userLineEdit, FtpField::User},
+        {m_ui->passwordLineEdit, FtpField::Password}, {m_ui->directoryLineEdit, FtpField::Directory},
+    };
+    for (const auto& [edit, field] : edits) {
+        if (field == FtpField::Port)
+            edit->setMaxLength(static_cast<int>(FieldLimit(field)));
+        else
+            LimitEditBytes(edit, FieldLimit(field));
+        connect(edit, &QLineEdit::textChanged, this, [this, field = field](const QString& t) { OnEdited(field, t); });
+    }
+    connect(m_ui->hostTableWidget, &QTableWidget::itemSelectionChanged, this, &CFtpHostDlg::OnSelectionChanged);
+    connect(m_ui->newPushButton, &QPushButton::clicked, this, &CFtpHostDlg::OnNew);
+    connect(m_ui->deletePushButton, &QPushButton::clicked, this, &CFtpHostDlg::OnDelete);
+    connect(m_ui->upPushButton, &QPushButton::clicked, this, [this] { OnMove(-1); });
+    connect(m_ui->downPushButton, &QPushButton::clicked, this, [this] { OnMove(1); });
+
+    FillRows();
+}
+
+CFtpHostDlg::~CFtpHostDlg() = default;
+
+void CFtpHostDlg::accept() {
+    m_work.CopyBack(m_list);
+    QDialog::accept();
+}
+
+void CFtpHostDlg::FillRows() {
+    m_sync = false;
+    m_ui->hostTableWidget->clearSelection();
+    m_ui->hostTableWidget->setRowCount(0);
+    for (int row = 0; row < m_work.Count(); ++row)
+        WriteRow(row);
+    m_sync = true;
+}
+
+void CFtpHostDlg::WriteRow(int row) {
+    const FtpHostEntry& e = m_work.Items().entries[row];
+    AccountTable::SetRow(m_ui->hostTableWidget, row, Cp932Qt::ToQt(e.name), Cp932Qt::ToQt(e.host));
+}
+
+void CFtpHostDlg::OnSelectionChanged() {
+    // The entry typing writes to is always the selected row, filled or not.
+    m_work.Select(AccountTable::SelectedRow(m_ui->hostTableWidget));
+    if (!m_sync)
+        return;
+    m_sync = false;
+    if (const FtpHostEntry* e = m_work.SelectedEntry())
+        ShowEntry(*e);
+    m_sync = true;
+}
+
+void CFtpHostDlg::ShowEntry(const FtpHostEntry& e) {
+    m_ui->nameLineEdit->setText(Cp932Qt::ToQt(e.name));
+    m_ui->hostLineEdit->setText(Cp932Qt::ToQt(e.host));
+    m_ui->portLineEdit->setText(QString::number(e.port));
+    m_ui->userLineEdit->setText(Cp932Qt::ToQt(e.user));
+    m_ui->passwordLineEdit->setText(Cp932Qt::ToQt(e.password));
+    m_ui->directoryLineEdit->setText(Cp932Qt::ToQt(e.directory));
+}
+
+void CFtpHostDlg::OnEdited(FtpField field, const QString& text) {
+    if (!m_sync || !m_work.Edit(field, Cp932Qt::FromQt(text)))
+        return;
+    WriteRow(m_work.Selected());
+}
+
+void CFtpHostDlg::OnNew() {
+    if (!m_work.Add())
+        return;
+    m_sync = false;
+    WriteRow(m_work.Count() - 1);
+    m_sync = true;
+    AccountTable::SelectRow(m_ui->hostTableWidget, m_work.Count() - 1);
+}
+
+void CFtpHostDlg::OnDelete() {
+    if (!m_work.RemoveSelected())
+        return;
+    FillRows();
+    if (m_work.Count() > 0)
+        AccountTable::SelectRow(m_ui->hostTableWidget, m_work.Count() - 1);
+}
+
+void CFtpHostDlg::OnMove(int delta) {
+    const int from = m_work.Selected();
+    if (!m_work.MoveSelected(delta))
+        return;
+    WriteRow(from);
+    WriteRow(m_work.Selected());
+    AccountTable::SelectRow(m_ui->hostTableWidget, m_work.Selected());
+}
+
+bool EditFtpHostList(FtpHostList& list, const std::string& moduleDir, QWidget* parent) {
+    CFtpHostDlg dialog(list, parent);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    if (!SaveFtpHostList(list, moduleDir))
+        Prompter::Current().Message(parent, u"FTPホストリストの保存に失敗しました。"_qs, Prompter::Icon::Stop);
+    return true;
+}
