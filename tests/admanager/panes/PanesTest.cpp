@@ -470,6 +470,13 @@ private Q_SLOTS:
         QVERIFY(m_frame->grab().save(QString::fromLocal8Bit(dir) + u"/panes_root.png"_qs));
         m_frame->TreePane()->SelectItem(Folder());
         QVERIFY(m_frame->grab().save(QString::fromLocal8Bit(dir) + u"/panes_folder.png"_qs));
+        // The first run's size: the editor pane scrolls only if its form does not fit.
+        m_frame->resize(1000, 700);
+        SelectItem();
+        List().SelectRow(0);
+        QVERIFY(loaded.wait(15000));
+        QTest::qWait(300);
+        QVERIFY(m_frame->grab().save(QString::fromLocal8Bit(dir) + u"/panes_default_size.png"_qs));
     }
 };
 
