@@ -71,6 +71,12 @@ CRightView::CRightView(CAfManagerDoc& doc, QWidget* parent)
     Refresh(99);
 }
 
+CRightView::~CRightView() {
+    // The editor pane asks the document for this pane after every keystroke.
+    if (m_doc.ListView() == this)
+        m_doc.SetListView(nullptr);
+}
+
 void CRightView::SetListEnabled(bool enabled) {
     m_list->setEnabled(enabled);
     // Black on white whatever the desktop's colours; grey when there is nothing to list.

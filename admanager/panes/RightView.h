@@ -17,6 +17,7 @@ class CRightView : public QWidget {
     Q_OBJECT
 public:
     CRightView(CAfManagerDoc& doc, QWidget* parent = nullptr);
+    ~CRightView() override;
 
     // 99: refill from the current node; 0: rewrite the selected row from the
     // current banner.

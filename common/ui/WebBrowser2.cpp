@@ -13,9 +13,10 @@ namespace {
 // setContent carries at most about 2 MB; bigger pages go through load().
 constexpr std::size_t kMaxInlinePage = 1'500'000;
 
-bool IsWebAddress(const QString& text) {
-    qsizetype colon = text.indexOf(u"://"_qs);
-    return colon > 1; // "C:/x" is not an address, "file://x" and "https://x" are
+// "https://x", "about:blank"; not "/x" or a drive letter such as "C:/x".
+bool IsAddress(const QString& text) {
+    QUrl url(text);
+    return url.isValid() && url.scheme().size() > 1 && url.scheme() != u"file"_qs;
 }
 
 } // namespace
@@ -43,16 +44,16 @@ void CWebBrowser2::Navigate2(const std::string& pathOrUrl) { Navigate2(Cp932Qt::
 
 void CWebBrowser2::Navigate2(const QString& pathOrUrl) {
     m_last = pathOrUrl;
-    if (IsWebAddress(m_last) && !m_last.startsWith(u"file://"_qs, Qt::CaseInsensitive)) {
+    if (IsAddress(m_last)) {
         m_lastUrl = QUrl(m_last);
         m_view->load(m_lastUrl);
         return;
     }
-    m_lastUrl = IsWebAddress(m_last) ? QUrl(m_last) : QUrl::fromLocalFile(m_last);
+    m_lastUrl = m_last.startsWith(u"file:"_qs, Qt::CaseInsensitive) ? QUrl(m_last) : QUrl::fromLocalFile(m_last);
     const std::string localPath = m_lastUrl.toLocalFile().toStdString();
+    const long long size = localPath.empty() ? -1 : FileOps::FileSize(localPath);
     std::string bytes;
-    if (!localPath.empty() && FileOps::FileSize(localPath) >= 0 && FileOps::FileSize(localPath) <= static_cast<long long>(kMaxInlinePage) &&
-        FileOps::ReadWholeFile(localPath, bytes)) {
+    if (size >= 0 && size <= static_cast<long long>(kMaxInlinePage) && FileOps::ReadWholeFile(localPath, bytes)) {
         // Chromium guesses the encoding of a page without a charset; ours are Shift_JIS.
         m_view->setContent(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())),
                            u"text/html;charset=Shift_JIS"_qs, m_lastUrl);
