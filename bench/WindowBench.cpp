@@ -20,6 +20,8 @@ namespace {
 
 std::string g_module;
 std::string g_file;
+AppSettings g_settings;
+AspList g_aspList;
 
 void MakeLibrary() {
     AdLibrary lib;
@@ -44,7 +46,7 @@ void MakeLibrary() {
 void BM_OpenLibraryAndFillTree(benchmark::State& state) {
     for (auto _ : state) {
         std::string lastFile = g_file;
-        CAfManagerDoc doc(lastFile);
+        CAfManagerDoc doc(lastFile, g_settings, g_aspList);
         CMainFrame frame(doc, WindowGeometry{});
         doc.OnFirstInit();
         benchmark::DoNotOptimize(frame.TreePane()->Tree()->topLevelItemCount());
@@ -54,7 +56,7 @@ BENCHMARK(BM_OpenLibraryAndFillTree)->Unit(benchmark::kMillisecond)->MinTime(2.0
 
 void BM_FillTreeOnly(benchmark::State& state) {
     std::string lastFile = g_file;
-    CAfManagerDoc doc(lastFile);
+    CAfManagerDoc doc(lastFile, g_settings, g_aspList);
     CMainFrame frame(doc, WindowGeometry{});
     doc.OnFirstInit();
     for (auto _ : state)
@@ -96,6 +98,7 @@ int main(int argc, char** argv) {
     std::string tmpl = (std::filesystem::temp_directory_path() / "zova_wbench_XXXXXX").string();
     g_module = ::mkdtemp(tmpl.data());
     g_file = g_module + "/big.zva";
+    g_settings.checkVersion = 0;
     ModuleDir::SetOverride(g_module);
     MakeLibrary();
     benchmark::Initialize(&argc, argv);

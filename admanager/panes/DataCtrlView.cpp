@@ -1,26 +1,240 @@
 #include "admanager/panes/DataCtrlView.h"
 
+#include "admanager/htmlgen/PageWriter.h"
+#include "admanager/htmlgen/PreviewPages.h"
+#include "admanager/library/BannerRules.h"
 #include "admanager/library/ui/AfManagerDoc.h"
+#include "admanager/panes/RightView.h"
+#include "common/Cp932.h"
+#include "common/FileOps.h"
+#include "common/ModuleDir.h"
 #include "common/ui/Cp932Qt.h"
+#include "common/ui/Prompter.h"
+#include "common/ui/WebBrowser2.h"
+#include "ui_DataCtrlView.h"
 
-#include <QLabel>
-#include <QVBoxLayout>
+#include <QFocusEvent>
+
+namespace {
+
+constexpr std::size_t kShortTextBytes = 254;
+constexpr std::size_t kLongTextBytes = 2046;
+
+const QString& OtherAsp() {
+    static const QString text = u"その他"_qs;
+    return text;
+}
+
+std::string ShortText(const QLineEdit* edit) {
+    std::string text = Cp932Qt::FromQt(edit->text());
+    Cp932::CutTo(text, kShortTextBytes);
+    return text;
+}
+
+std::string LongText(const QPlainTextEdit* edit) {
+    std::string text = Cp932Qt::FromQtMultiline(edit->toPlainText());
+    Cp932::CutTo(text, kLongTextBytes);
+    return text;
+}
+
+std::int32_t NumberText(const QLineEdit* edit) { return BannerNumberValue(Cp932Qt::FromQt(edit->text())); }
+
+} // namespace
 
 CDataCtrlView::CDataCtrlView(CAfManagerDoc& doc, QWidget* parent)
-    : QWidget(parent), m_doc(doc), m_summary(new QLabel(this)) {
+    : QScrollArea(parent), m_doc(doc), m_ui(std::make_unique<Ui::DataCtrlView>()), m_form(new QWidget) {
     setObjectName(u"dataCtrlView"_qs);
-    m_summary->setObjectName(u"bannerSummaryLabel"_qs);
-    m_summary->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    m_summary->setWordWrap(true);
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(m_summary);
+    setFrameShape(QFrame::NoFrame);
+    setWidgetResizable(true);
+    m_ui->setupUi(m_form);
+    m_form->setObjectName(u"dataCtrlForm"_qs);
+    setWidget(m_form);
+
+    connect(m_ui->aspComboBox, &QComboBox::activated, this, &CDataCtrlView::OnAspActivated);
+    connect(m_ui->advertiserLineEdit, &QLineEdit::textChanged, this,
+            [this] { Store([this](Banner& b) { b.advertiser = ShortText(m_ui->advertiserLineEdit); }); });
+    connect(m_ui->nameLineEdit, &QLineEdit::textChanged, this,
+            [this] { Store([this](Banner& b) { b.name = ShortText(m_ui->nameLineEdit); }); });
+    connect(m_ui->cpmLineEdit, &QLineEdit::textChanged, this,
+            [this] { Store([this](Banner& b) { b.cpm = NumberText(m_ui->cpmLineEdit); }); });
+    connect(m_ui->cpcLineEdit, &QLineEdit::textChanged, this,
+            [this] { Store([this](Banner& b) { b.cpc = NumberText(m_ui->cpcLineEdit); }); });
+    connect(m_ui->fixedRateLineEdit, &QLineEdit::textChanged, this,
+            [this] { Store([this](Banner& b) { b.fixedRate = NumberText(m_ui->fixedRateLineEdit); }); });
+    connect(m_ui->fixedFeeLineEdit, &QLineEdit::textChanged, this,
+            [this] { Store([this](Banner& b) { b.fixedFee = NumberText(m_ui->fixedFeeLineEdit); }); });
+    connect(m_ui->commentPlainTextEdit, &QPlainTextEdit::textChanged, this,
+            [this] { Store([this](Banner& b) { b.comment = LongText(m_ui->commentPlainTextEdit); }); });
+    connect(m_ui->tagPlainTextEdit, &QPlainTextEdit::textChanged, this,
+            [this] { Store([this](Banner& b) { b.tag = LongText(m_ui->tagPlainTextEdit); }); });
+    connect(m_ui->tagCheckBox, &QCheckBox::clicked, this, &CDataCtrlView::UpdateTagPreview);
+    m_ui->tagPlainTextEdit->installEventFilter(this);
+
+    // Initial update: the check box remembers the last run, then the ASP names.
+    m_ui->tagCheckBox->setChecked(m_doc.Settings().preview != 0);
+    FillAspList();
+    m_ready = true;
     m_doc.SetEditorView(this);
     Refresh(99);
 }
 
-void CDataCtrlView::Refresh(int) {
-    const Banner* banner = m_doc.State().currentBanner;
-    m_summary->setText(banner ? Cp932Qt::ToQt(banner->name) : QString());
+CDataCtrlView::~CDataCtrlView() {
+    // Children go after this: their focus changes must not reach the preview.
+    m_ready = false;
+    m_ui->tagPlainTextEdit->removeEventFilter(this);
+    if (m_doc.EditorView() == this)
+        m_doc.SetEditorView(nullptr);
 }
 
-void CDataCtrlView::RefillAspList() {}
+QComboBox* CDataCtrlView::AspCombo() const { return m_ui->aspComboBox; }
+QLineEdit* CDataCtrlView::AdvertiserEdit() const { return m_ui->advertiserLineEdit; }
+QLineEdit* CDataCtrlView::NameEdit() const { return m_ui->nameLineEdit; }
+QLineEdit* CDataCtrlView::CpmEdit() const { return m_ui->cpmLineEdit; }
+QLineEdit* CDataCtrlView::CpcEdit() const { return m_ui->cpcLineEdit; }
+QLineEdit* CDataCtrlView::FixedRateEdit() const { return m_ui->fixedRateLineEdit; }
+QLineEdit* CDataCtrlView::FixedFeeEdit() const { return m_ui->fixedFeeLineEdit; }
+QPlainTextEdit* CDataCtrlView::CommentEdit() const { return m_ui->commentPlainTextEdit; }
+QPlainTextEdit* CDataCtrlView::TagEdit() const { return m_ui->tagPlainTextEdit; }
+QCheckBox* CDataCtrlView::TagCheck() const { return m_ui->tagCheckBox; }
+CWebBrowser2* CDataCtrlView::Browser() const { return m_ui->previewWebBrowser; }
+
+void CDataCtrlView::FillAspList() {
+    QComboBox* combo = m_ui->aspComboBox;
+    combo->clear();
+    for (const AspEntry& entry : m_doc.Asp().entries)
+        combo->addItem(Cp932Qt::ToQt(entry.name));
+    combo->addItem(OtherAsp());
+}
+
+bool CDataCtrlView::SelectAspPrefix(const QString& text) {
+    QComboBox* combo = m_ui->aspComboBox;
+    for (int i = 0; i < combo->count(); ++i) {
+        if (combo->itemText(i).startsWith(text, Qt::CaseInsensitive)) {
+            combo->setCurrentIndex(i);
+            return true;
+        }
+    }
+    return false;
+}
+
+void CDataCtrlView::SetFieldsEnabled(bool enabled) {
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             m_ui->aspComboBox, m_ui->advertiserLineEdit, m_ui->cpmLineEdit, m_ui->cpcLineEdit, m_ui->fixedFeeLineEdit,
+             m_ui->fixedRateLineEdit, m_ui->nameLineEdit, m_ui->commentPlainTextEdit, m_ui->tagPlainTextEdit,
+             m_ui->tagCheckBox})
+        w->setEnabled(enabled);
+}
+
+void CDataCtrlView::Refresh(int what) {
+    if (what == 0) {
+        RefillAspList();
+        return;
+    }
+    m_ready = false;
+    m_ui->aspComboBox->setCurrentIndex(0);
+    for (QLineEdit* edit : {m_ui->advertiserLineEdit, m_ui->cpmLineEdit, m_ui->cpcLineEdit, m_ui->fixedFeeLineEdit,
+                            m_ui->fixedRateLineEdit, m_ui->nameLineEdit})
+        edit->clear();
+    m_ui->commentPlainTextEdit->clear();
+    m_ui->tagPlainTextEdit->clear();
+    SetFieldsEnabled(false);
+
+    const LibraryNode* node = m_doc.State().currentNode;
+    Banner* banner = m_doc.State().currentBanner;
+    if (node && !node->IsFolder() && banner) {
+        SetFieldsEnabled(true);
+        if (banner->asp.empty())
+            banner->asp = LibraryTexts::DefaultAsp();
+        // No match leaves the first entry shown; the banner keeps its name until a pick.
+        SelectAspPrefix(Cp932Qt::ToQt(banner->asp));
+        m_ui->advertiserLineEdit->setText(Cp932Qt::ToQt(banner->advertiser));
+        m_ui->nameLineEdit->setText(Cp932Qt::ToQt(banner->name));
+        m_ui->commentPlainTextEdit->setPlainText(Cp932Qt::ToQtMultiline(banner->comment));
+        m_ui->tagPlainTextEdit->setPlainText(Cp932Qt::ToQtMultiline(banner->tag));
+        m_ui->cpmLineEdit->setText(QString::number(banner->cpm));
+        m_ui->cpcLineEdit->setText(QString::number(banner->cpc));
+        m_ui->fixedRateLineEdit->setText(QString::number(banner->fixedRate));
+        m_ui->fixedFeeLineEdit->setText(QString::number(banner->fixedFee));
+    }
+    UpdateTagPreview();
+    m_ready = true;
+}
+
+void CDataCtrlView::RefillAspList() {
+    QComboBox* combo = m_ui->aspComboBox;
+    QString shown = combo->currentIndex() >= 0 ? combo->currentText() : QString();
+    bool ready = m_ready;
+    m_ready = false;
+    FillAspList();
+    m_ready = ready;
+    if (shown.isEmpty())
+        shown = OtherAsp();
+    SelectAspPrefix(shown);
+}
+
+void CDataCtrlView::Store(const std::function<void(Banner&)>& apply) {
+    if (!m_ready)
+        return;
+    Banner* banner = m_doc.State().currentBanner;
+    if (!banner)
+        return;
+    apply(*banner);
+    if (m_doc.ListView())
+        m_doc.ListView()->Refresh(0);
+    m_doc.SetModifiedFlag();
+}
+
+void CDataCtrlView::OnAspActivated(int index) {
+    QComboBox* combo = m_ui->aspComboBox;
+    Store([combo, index](Banner& b) {
+        b.asp = index >= 0 ? Cp932Qt::FromQt(combo->itemText(index)) : std::string();
+        Cp932::CutTo(b.asp, kShortTextBytes);
+    });
+}
+
+// ---------------------------------------------------------------- preview
+
+void CDataCtrlView::Navigate(const char* page) {
+    m_ui->previewWebBrowser->Navigate2(QString::fromStdString(PreviewPages::PagePath(ModuleDir::Get(), page)));
+}
+
+void CDataCtrlView::ShowTopPage() {
+    if (m_doc.Settings().checkVersion != 0 && m_doc.VersionPagePending())
+        m_ui->previewWebBrowser->Navigate2(QString::fromStdString(PreviewPages::VersionPageUrl()));
+    else
+        Navigate(PreviewPages::kTopPage);
+    m_doc.ClearVersionPagePending();
+}
+
+void CDataCtrlView::UpdateTagPreview() {
+    const LibraryNode* node = m_doc.State().currentNode;
+    QCheckBox* box = m_ui->tagCheckBox;
+    TagPreviewDecision decision =
+        DecideTagPreview(node && node->IsRoot(), box->isEnabled(), box->isChecked(), m_doc.Settings().preview);
+    m_doc.Settings().preview = decision.preview;
+    switch (decision.page) {
+    case TagPreviewDecision::Page::TopPage: ShowTopPage(); return;
+    case TagPreviewDecision::Page::BlankPage: Navigate(PreviewPages::kBlankPage); return;
+    case TagPreviewDecision::Page::Unchanged: return;
+    case TagPreviewDecision::Page::WorkPage: break;
+    }
+    const std::string moduleDir = ModuleDir::Get();
+    const std::string folder = moduleDir + PreviewPages::kFolder;
+    // The folder ships with the program; bring it back if someone removed it.
+    if (!FileOps::IsDirectory(folder))
+        FileOps::MakeDirRetry(folder);
+    if (WriteWorkPage(PreviewPages::PagePath(moduleDir, PreviewPages::kWorkPage), m_doc.State().currentBanner)) {
+        Navigate(PreviewPages::kWorkPage);
+        return;
+    }
+    Prompter::Current().Message(window(), u"プレビューの表示に失敗しました。"_qs, Prompter::Icon::Information);
+}
+
+bool CDataCtrlView::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_ui->tagPlainTextEdit && event->type() == QEvent::FocusOut && m_ready) {
+        // A context menu on the edit keeps the edit's focus in spirit.
+        if (static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason)
+            UpdateTagPreview();
+    }
+    return QScrollArea::eventFilter(watched, event);
+}

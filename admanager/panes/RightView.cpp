@@ -1,5 +1,6 @@
 #include "admanager/panes/RightView.h"
 
+#include "admanager/library/BannerRules.h"
 #include "admanager/library/ui/AfManagerDoc.h"
 #include "admanager/library/ui/LeftView.h"
 #include "common/Cp932.h"
@@ -56,19 +57,34 @@ CRightView::CRightView(CAfManagerDoc& doc, QWidget* parent)
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_list->setShowGrid(true);
     m_list->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_list->setSortingEnabled(false); // our own sort: the model order must stay as it is
+    m_list->horizontalHeader()->setSectionsClickable(true);
+    m_list->horizontalHeader()->setHighlightSections(false);
 
     connect(m_title, &QLineEdit::textEdited, this, &CRightView::OnTitleEdited);
     connect(m_comment, &QLineEdit::textEdited, this, &CRightView::OnCommentEdited);
     connect(m_list, &QTableWidget::itemSelectionChanged, this, &CRightView::OnRowSelectionChanged);
     connect(m_list, &QWidget::customContextMenuRequested, this, &CRightView::OnListContextMenu);
+    connect(m_list->horizontalHeader(), &QHeaderView::sectionClicked, this, &CRightView::SortByColumn);
+    connect(m_generate, &QPushButton::clicked, this, &CRightView::OnGenerateHtml);
     m_doc.SetListView(this);
     Refresh(99);
 }
 
+CRightView::~CRightView() {
+    // The editor pane asks the document for this pane after every keystroke.
+    if (m_doc.ListView() == this)
+        m_doc.SetListView(nullptr);
+}
+
 void CRightView::SetListEnabled(bool enabled) {
     m_list->setEnabled(enabled);
+    // Black on white whatever the desktop's colours; grey when there is nothing to list.
     QPalette p = m_list->palette();
-    p.setColor(QPalette::Base, enabled ? QColor(Qt::white) : kDisabledBackground);
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        p.setColor(group, QPalette::Base, enabled ? QColor(Qt::white) : kDisabledBackground);
+        p.setColor(group, QPalette::Text, QColor(Qt::black));
+    }
     m_list->setPalette(p);
 }
 
@@ -204,6 +220,27 @@ void CRightView::OnRowSelectionChanged() {
         return;
     int row = SelectedRow();
     m_doc.OnBannerSelectionChanged(row >= 0 ? RowBanner(row) : nullptr);
+}
+
+void CRightView::SortByColumn(int column) {
+    std::vector<Banner*> rows = RowBanners();
+    SortBanners(rows, column, m_sortDirection);
+    m_sortDirection = -m_sortDirection;
+    int selectedRow = SelectedRow();
+    Banner* selected = selectedRow >= 0 ? RowBanner(selectedRow) : nullptr;
+    bool ready = m_ready;
+    m_ready = false;
+    m_list->setRowCount(0);
+    for (Banner* banner : rows) {
+        int row = AppendBannerRow(*banner);
+        if (banner == selected)
+            SelectRow(row);
+    }
+    m_ready = ready;
+}
+
+void CRightView::OnGenerateHtml() {
+    // The generation dialog opens here once it exists; until then the button does nothing.
 }
 
 void CRightView::OnListContextMenu(const QPoint& pos) {

@@ -17,6 +17,7 @@ class CRightView : public QWidget {
     Q_OBJECT
 public:
     CRightView(CAfManagerDoc& doc, QWidget* parent = nullptr);
+    ~CRightView() override;
 
     // 99: refill from the current node; 0: rewrite the selected row from the
     // current banner.
@@ -37,6 +38,10 @@ public:
     QLineEdit* CommentEdit() const { return m_comment; }
     QPushButton* GenerateButton() const { return m_generate; }
     void SetContextMenu(QMenu* menu) { m_menu = menu; }
+    // Sorts the rows by a column, as a click on its header does.
+    void SortByColumn(int column);
+    // +1 or -1: how the next sort goes.
+    int SortDirection() const { return m_sortDirection; }
 
 private:
     void WriteRow(int row, const Banner& banner);
@@ -45,6 +50,7 @@ private:
     void OnCommentEdited();
     void OnRowSelectionChanged();
     void OnListContextMenu(const QPoint& pos);
+    void OnGenerateHtml();
 
     CAfManagerDoc& m_doc;
     QLineEdit* m_title;
@@ -53,4 +59,6 @@ private:
     QTableWidget* m_list;
     QMenu* m_menu = nullptr;
     bool m_ready = true;
+    // One direction for all columns, alternating with every sort.
+    int m_sortDirection = 1;
 };

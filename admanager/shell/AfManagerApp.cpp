@@ -106,7 +106,7 @@ bool CAfManagerApp::InitInstance(const QStringList& arguments) {
             m_settings.lastFile = path;
     }
 
-    m_doc = std::make_unique<CAfManagerDoc>(m_settings.lastFile);
+    m_doc = std::make_unique<CAfManagerDoc>(m_settings.lastFile, m_settings, m_aspList);
     WindowGeometry geometry;
     geometry.x = m_settings.xPos;
     geometry.y = m_settings.yPos;

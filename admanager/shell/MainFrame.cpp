@@ -125,6 +125,21 @@ void CMainFrame::BuildActions() {
             a->setShortcut(d.key);
         connect(a, &QAction::triggered, this, [this, id = d.id] { RunHandler(id); });
     }
+    // The edit keys have no menu entry: they reach the edit box that has the focus.
+    // Edit boxes take their standard keys first; these catch the rest (Alt+Backspace).
+    const std::pair<int, QList<QKeySequence>> editKeys[] = {
+        {Cmd::EditCopy, {QKeySequence(u"Ctrl+C"_qs), QKeySequence(u"Ctrl+Ins"_qs)}},
+        {Cmd::EditCut, {QKeySequence(u"Ctrl+X"_qs), QKeySequence(u"Shift+Del"_qs)}},
+        {Cmd::EditPaste, {QKeySequence(u"Ctrl+V"_qs), QKeySequence(u"Shift+Ins"_qs)}},
+        {Cmd::EditUndo, {QKeySequence(u"Ctrl+Z"_qs), QKeySequence(u"Alt+Backspace"_qs)}},
+        {Cmd::SelectAll, {QKeySequence(u"Ctrl+A"_qs)}},
+    };
+    for (const auto& [id, keys] : editKeys) {
+        QAction* a = MakeAction(id, QString(), QString());
+        a->setShortcuts(keys);
+        addAction(a);
+        connect(a, &QAction::triggered, this, [this, id = id] { RunHandler(id); });
+    }
     Action(Cmd::ViewToolbar)->setCheckable(true);
     Action(Cmd::ViewStatusBar)->setCheckable(true);
 
@@ -293,6 +308,11 @@ void CMainFrame::RunHandler(int id) {
     case Cmd::CopyBanner: return m_doc.OnCopyBanner();
     case Cmd::PasteBanner: return m_doc.OnPasteBanner();
     case Cmd::DeleteBanner: return m_doc.OnDeleteBanner();
+    case Cmd::EditCopy:
+    case Cmd::EditCut:
+    case Cmd::EditPaste:
+    case Cmd::EditUndo:
+    case Cmd::SelectAll: return m_doc.OnEditCommand(id);
     case Cmd::ViewToolbar:
     case Cmd::ViewStatusBar: return; // toggled through the actions' signals
     default: break;

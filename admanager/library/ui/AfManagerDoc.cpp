@@ -10,7 +10,10 @@
 #include "common/ui/Cp932Qt.h"
 #include "common/ui/Prompter.h"
 
+#include <QApplication>
 #include <QFileInfo>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 
 namespace {
 
@@ -22,8 +25,8 @@ std::string NativePath(const std::string& cp932) { return Cp932::ToUtf8(cp932); 
 
 } // namespace
 
-CAfManagerDoc::CAfManagerDoc(std::string& lastFile, QObject* parent)
-    : QObject(parent), m_lastFile(lastFile), m_title(u"無題"_qs) {}
+CAfManagerDoc::CAfManagerDoc(std::string& lastFile, AppSettings& settings, const AspList& aspList, QObject* parent)
+    : QObject(parent), m_lastFile(lastFile), m_settings(settings), m_aspList(aspList), m_title(u"無題"_qs) {}
 
 CAfManagerDoc::~CAfManagerDoc() = default;
 
@@ -299,6 +302,61 @@ void CAfManagerDoc::OnDeleteBanner() {
     m_list->DeleteRow(row);
     m_list->SelectRow(row);
     SetModifiedFlag();
+}
+
+// ---------------------------------------------------------------- edit keys
+
+void CAfManagerDoc::OnEditCommand(int id, QWidget* target) {
+    QWidget* focus = target ? target : QApplication::focusWidget();
+    if (auto* line = qobject_cast<QLineEdit*>(focus)) {
+        const bool writable = !line->isReadOnly() && line->isEnabled();
+        switch (id) {
+        case Cmd::EditCopy: line->copy(); break;
+        case Cmd::EditCut:
+            if (writable)
+                line->cut();
+            break;
+        case Cmd::EditPaste:
+            if (writable) {
+                if (line->hasSelectedText())
+                    line->del(); // the selection goes first, even when the clipboard is empty
+                line->paste();
+            }
+            break;
+        case Cmd::EditUndo:
+            if (writable)
+                line->undo();
+            break;
+        case Cmd::SelectAll:
+            line->selectAll();
+            break;
+        default: break;
+        }
+    } else if (auto* text = qobject_cast<QPlainTextEdit*>(focus)) {
+        const bool writable = !text->isReadOnly() && text->isEnabled();
+        switch (id) {
+        case Cmd::EditCopy: text->copy(); break;
+        case Cmd::EditCut:
+            if (writable)
+                text->cut();
+            break;
+        case Cmd::EditPaste:
+            if (writable) {
+                text->textCursor().removeSelectedText();
+                text->paste();
+            }
+            break;
+        case Cmd::EditUndo:
+            if (writable)
+                text->undo();
+            break;
+        case Cmd::SelectAll:
+            text->selectAll();
+            text->ensureCursorVisible();
+            break;
+        default: break;
+        }
+    }
 }
 
 // ---------------------------------------------------------------- enabling and notifications

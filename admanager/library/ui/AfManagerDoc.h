@@ -1,6 +1,8 @@
 #pragma once
 
 #include "admanager/library/LibraryNode.h"
+#include "admanager/settings/AccountLists.h"
+#include "admanager/settings/AppSettings.h"
 
 #include <QObject>
 #include <QString>
@@ -17,12 +19,19 @@ class CAfManagerDoc : public QObject {
     Q_OBJECT
 public:
     // lastFile is the settings' last_file (CP932): the document's file path lives there.
-    explicit CAfManagerDoc(std::string& lastFile, QObject* parent = nullptr);
+    // The settings (preview, check_version) and the ASP list belong to the application.
+    CAfManagerDoc(std::string& lastFile, AppSettings& settings, const AspList& aspList, QObject* parent = nullptr);
     ~CAfManagerDoc() override;
 
     AdLibrary& Library() { return m_library; }
     DocumentState& State() { return m_state; }
     const DocumentState& State() const { return m_state; }
+
+    AppSettings& Settings() { return m_settings; }
+    const AspList& Asp() const { return m_aspList; }
+    // Set once per run: the first view of the root may show the version page.
+    bool VersionPagePending() const { return m_versionPagePending; }
+    void ClearVersionPagePending() { m_versionPagePending = false; }
 
     bool IsModified() const { return m_modified; }
     void SetModifiedFlag(bool modified = true);
@@ -61,6 +70,10 @@ public:
     void OnDeleteBanner();
     void MoveNode(LibraryNode& dragged, LibraryNode& target);
 
+    // Copy, cut, paste, undo or select all, for the edit box that has the focus
+    // (target when given); other widgets ignore them.
+    void OnEditCommand(int id, QWidget* target = nullptr);
+
     // The enabling rule of a command of the edit menu.
     bool IsCommandEnabled(int id) const;
 
@@ -83,6 +96,9 @@ private:
     AdLibrary m_library;
     DocumentState m_state;
     std::string& m_lastFile;
+    AppSettings& m_settings;
+    const AspList& m_aspList;
+    bool m_versionPagePending = true;
     QString m_title;
     bool m_modified = false;
     bool m_reopenAtStart = true;

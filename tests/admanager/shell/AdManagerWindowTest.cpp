@@ -54,6 +54,8 @@ class AdManagerWindowTest : public QObject {
     QTemporaryDir m_module;
     QTemporaryDir m_xdg;
     std::string m_lastFile;
+    AppSettings m_settings;
+    AspList m_aspList;
     std::unique_ptr<ScriptedPrompter> m_prompter;
     std::unique_ptr<CAfManagerDoc> m_doc;
     std::unique_ptr<CMainFrame> m_frame;
@@ -102,7 +104,9 @@ private Q_SLOTS:
         ModuleDir::SetOverride(m_module.path().toStdString());
         m_lastFile.clear();
         m_prompter = std::make_unique<ScriptedPrompter>();
-        m_doc = std::make_unique<CAfManagerDoc>(m_lastFile);
+        m_settings = AppSettings();
+        m_settings.checkVersion = 0; // no online page from a test
+        m_doc = std::make_unique<CAfManagerDoc>(m_lastFile, m_settings, m_aspList);
         m_frame = std::make_unique<CMainFrame>(*m_doc, WindowGeometry{});
     }
 

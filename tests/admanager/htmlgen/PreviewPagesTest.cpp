@@ -1,0 +1,40 @@
+#include "admanager/htmlgen/PreviewPages.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using Page = TagPreviewDecision::Page;
+
+TEST(DecideTagPreview, FollowsTheTable) {
+    const struct {
+        bool root, enabled, ticked;
+        int preview;
+        Page page;
+        int previewAfter;
+    } cases[] = {
+        {true, false, true, 1, Page::TopPage, 1},     // root: the top page, setting untouched
+        {true, false, false, 0, Page::TopPage, 0},
+        {false, false, true, 1, Page::BlankPage, 1},  // nothing to edit keeps the remembered tick
+        {false, false, false, 0, Page::BlankPage, 0},
+        {false, true, false, 1, Page::BlankPage, 0},  // just cleared
+        {false, true, false, 0, Page::Unchanged, 0},  // cleared earlier
+        {false, true, true, 0, Page::WorkPage, 1},    // just ticked
+        {false, true, true, 1, Page::WorkPage, 1},
+    };
+    for (const auto& c : cases) {
+        TagPreviewDecision d = DecideTagPreview(c.root, c.enabled, c.ticked, c.preview);
+        EXPECT_EQ(d.page, c.page) << c.root << c.enabled << c.ticked << c.preview;
+        EXPECT_EQ(d.preview, c.previewAfter) << c.root << c.enabled << c.ticked << c.preview;
+    }
+}
+
+TEST(PreviewPages, NamesAndVersionAddress) {
+    EXPECT_EQ(PreviewPages::PagePath("/opt/zelvor/", PreviewPages::kWorkPage), "/opt/zelvor/html/workpage.html");
+    EXPECT_EQ(PreviewPages::PagePath("/opt/zelvor/", PreviewPages::kBlankPage), "/opt/zelvor/html/null.html");
+    std::string url = PreviewPages::VersionPageUrl();
+    EXPECT_EQ(url.substr(url.find("/software/")),
+              "/software/zova_af/version/version.php?ver1=1&ver2=0&ver3=0&a=0&b=0");
+}
+
+} // namespace
