@@ -28,6 +28,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include "common/ui/WebBrowser2.h"
 #include <QStackedWidget>
 #include <QTabBar>
 #include <QTemporaryDir>
@@ -539,9 +540,12 @@ private Q_SLOTS:
         frame->resize(frame->sizeHint());
         frame->show();
         QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
-        QSignalSpy navigated(frame->View(), &CVessiloView::previewNavigated);
+        auto* browser = frame->findChild<CWebBrowser2*>(u"previewBrowser"_qs);
+        QVERIFY(browser);
+        QSignalSpy loaded(browser, &CWebBrowser2::loadFinished);
         frame->View()->OnInitialUpdate();
-        QVERIFY(navigated.wait(10000));
+        QVERIFY(loaded.wait(15000));
+        QTest::qWait(300); // let the engine paint the page it loaded
         for (int i = 0; i < CVessiloView::kPageCount; ++i) {
             frame->View()->Tabs()->setCurrentIndex(i);
             QCoreApplication::processEvents();
