@@ -150,8 +150,9 @@ void AddPublishCommands(CLI::App& app, CommandContext& ctx) {
     auto* pub = app.add_subcommand(
         "publish", "Write the ad blocks of ad items with their stored settings and, with --upload, put them by FTP");
     pub->add_option("LIBRARY", args->library, "Library file (.zva)")->required();
-    pub->add_option("ITEM", args->items,
-                    "Node identifiers or title paths (\"Folder/Sub/Item\"); default: every ad item with an output path");
+    pub->add_option(
+        "ITEM", args->items,
+        "Node identifiers or title paths (\"Folder/Sub/Item\"); default: every ad item with an output path");
     pub->add_flag("--upload", args->upload,
                   "Upload the items whose FTP flag is set, with their FTP host setting from zova_af.ini");
     pub->callback([&ctx, args] { Publish(ctx, *args); });

@@ -20,7 +20,9 @@ void InitCurlOnce() {
 }
 
 // CR, LF or NUL would end an FTP command early and start another.
-bool SafeOnCommandLine(std::string_view text) { return text.find_first_of(std::string_view("\r\n\0", 3)) == text.npos; }
+bool SafeOnCommandLine(std::string_view text) {
+    return text.find_first_of(std::string_view("\r\n\0", 3)) == text.npos;
+}
 
 bool SafeHost(std::string_view host) {
     if (host.empty())
@@ -242,7 +244,9 @@ std::string RemotePageName(const std::string& remoteName, int page) {
 UploadJob::UploadJob(UploadRequest request, UploadLogSink sink)
     : m_request(std::move(request)), m_sink(std::move(sink)) {}
 
-void UploadJob::Log(const char* utf8) { LogText(utf8); }
+void UploadJob::Log(const char* utf8) {
+    LogText(utf8);
+}
 
 void UploadJob::LogText(const std::string& utf8) {
     if (m_sink)

@@ -20,16 +20,16 @@ struct AdBlockResult;
 using UploadLogSink = std::function<void(const std::string& line)>;
 
 struct UploadTimeouts {
-    long connectSeconds = 20;   // connecting to the server
-    long responseSeconds = 60;  // waiting for any reply, also the server's data connection
-    long stalledSeconds = 60;   // a transfer that moves nothing for this long fails
+    long connectSeconds = 20;  // connecting to the server
+    long responseSeconds = 60; // waiting for any reply, also the server's data connection
+    long stalledSeconds = 60;  // a transfer that moves nothing for this long fails
 };
 
 struct UploadRequest {
-    FtpHostEntry host;        // texts as stored (CP932), sent as they are
-    std::string localPath;    // the main file, a file-system path
-    std::string remoteName;   // as typed for the item (CP932), optionally with a leading slash
-    int pageFiles = 0;        // numbered page files written beside the main file
+    FtpHostEntry host;      // texts as stored (CP932), sent as they are
+    std::string localPath;  // the main file, a file-system path
+    std::string remoteName; // as typed for the item (CP932), optionally with a leading slash
+    int pageFiles = 0;      // numbered page files written beside the main file
     UploadTimeouts timeouts;
 };
 

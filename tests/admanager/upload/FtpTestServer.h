@@ -1,8 +1,8 @@
 #pragma once
 
 #include <arpa/inet.h>
-#include <netinet/in.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/socket.h>
@@ -71,8 +71,9 @@ public:
 private:
     void Spawn(const std::string& root) {
         std::string port = std::to_string(m_port);
-        std::vector<std::string> args = {"/usr/bin/python3", "-m", "pyftpdlib", "-i", "127.0.0.1", "-p", port,
-                                         "-u", kUser, "-P", kPassword, "-d", root, "-w"};
+        std::vector<std::string> args = {
+            "/usr/bin/python3", "-m", "pyftpdlib", "-i", "127.0.0.1", "-p", port, "-u", kUser, "-P",
+            kPassword,          "-d", root,        "-w"};
         std::vector<char*> argv;
         for (auto& a : args)
             argv.push_back(a.data());

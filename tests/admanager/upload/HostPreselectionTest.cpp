@@ -20,8 +20,8 @@ TEST(HostPreselection, FirstPrefixMatchElseFirstEntry) {
         int expected;
     };
     const Case cases[] = {
-        {"", 0},         {"main", 0},  {"MIRROR", 1}, {"mirror-b", 2}, {"mirror-c", 0},
-        {"ア", 3},       {"ヂ", 4},     // ASCII folding never touches double-byte characters
+        {"", 0},         {"main", 0},  {"MIRROR", 1}, {"mirror-b", 2},
+        {"mirror-c", 0}, {"ア", 3},    {"ヂ", 4}, // ASCII folding never touches double-byte characters
         {"mainz", 0},    {"ア社x", 0},
     };
     for (const Case& c : cases)

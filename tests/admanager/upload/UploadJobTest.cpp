@@ -77,9 +77,9 @@ protected:
 
 TEST_F(UploadJobTest, SingleFileGivesTheFullLogAndTheSameBytes) {
     EXPECT_EQ(Run(Request("ad.html")), UploadOutcome::Succeeded);
-    EXPECT_EQ(log, (Lines{T::kStart, T::kConnecting, T::kConnected, T::kChangingDir, "site ディレクトリへ移動しました。",
-                          T::kUploading, Arrow(local, "ad.html"), T::kUploaded, T::kDisconnecting, T::kDisconnected,
-                          T::kDone}));
+    EXPECT_EQ(log, (Lines{T::kStart, T::kConnecting, T::kConnected, T::kChangingDir,
+                          "site ディレクトリへ移動しました。", T::kUploading, Arrow(local, "ad.html"), T::kUploaded,
+                          T::kDisconnecting, T::kDisconnected, T::kDone}));
     EXPECT_EQ(OnServer("ad.html"), "<table>\n<tr><td>main</td></tr>\n</table>\n");
 }
 
@@ -134,9 +134,9 @@ TEST_F(UploadJobTest, MultiPageSendsMainThenPagesInOrder) {
     for (const std::string& line : log)
         if (line.rfind("    ", 0) == 0)
             arrows.push_back(line);
-    EXPECT_EQ(arrows, (Lines{Arrow(local, "ad.html"), Arrow(localDir / "ad_001.html", "ad_001.html"),
-                             Arrow(localDir / "ad_002.html", "ad_002.html"),
-                             Arrow(localDir / "ad_003.html", "ad_003.html")}));
+    EXPECT_EQ(arrows,
+              (Lines{Arrow(local, "ad.html"), Arrow(localDir / "ad_001.html", "ad_001.html"),
+                     Arrow(localDir / "ad_002.html", "ad_002.html"), Arrow(localDir / "ad_003.html", "ad_003.html")}));
     EXPECT_EQ(log.back(), T::kDone);
     EXPECT_EQ(OnServer("ad_002.html"), "page 2\n");
     EXPECT_EQ(OnServer("ad_003.html"), "page 3\n");
@@ -201,7 +201,8 @@ TEST_F(UploadJobTest, StopBetweenTransfersSkipsTheRestAndDisconnects) {
             job.RequestStop();
     };
     EXPECT_EQ(Run(Request("ad.html", 2), stopAfterMain), UploadOutcome::Stopped);
-    EXPECT_EQ(Lines(log.begin() + 7, log.end()), (Lines{T::kUploaded, T::kDisconnecting, T::kDisconnected, T::kStopped}));
+    EXPECT_EQ(Lines(log.begin() + 7, log.end()),
+              (Lines{T::kUploaded, T::kDisconnecting, T::kDisconnected, T::kStopped}));
     EXPECT_EQ(OnServer("ad_001.html"), "<missing>");
 }
 
@@ -246,10 +247,8 @@ TEST(UploadNames, PageAndMainNames) {
         const char* expected;
     };
     const Case cases[] = {
-        {"ad.html", 1, "ad_001.html"},
-        {"dir/ad.html", 12, "dir/ad_012.html"},
-        {"dir\\ad.html", 3, "dir\\ad_003.html"},
-        {"dir.v2/ad", 1, "dir.v2/ad_001"},
+        {"ad.html", 1, "ad_001.html"},           {"dir/ad.html", 12, "dir/ad_012.html"},
+        {"dir\\ad.html", 3, "dir\\ad_003.html"}, {"dir.v2/ad", 1, "dir.v2/ad_001"},
         {"a.b.html", 2, "a.b_002.html"},
     };
     for (const Case& c : cases)
