@@ -18,3 +18,4 @@ void AddLibraryCommands(CLI::App& app, CommandContext& ctx);
 void AddCssCommands(CLI::App& app, CommandContext& ctx);
 void AddGenerateCommands(CLI::App& app, CommandContext& ctx);
 void AddSettingsCommands(CLI::App& app, CommandContext& ctx);
+void AddPublishCommands(CLI::App& app, CommandContext& ctx);

@@ -2,6 +2,7 @@
 #include "admanager/htmlgen/AdBlockOutput.h"
 #include "admanager/library/LibraryFile.h"
 #include "cli/Commands.h"
+#include "cli/ItemLookup.h"
 #include "common/Cp932.h"
 
 #include <memory>
@@ -32,52 +33,15 @@ struct GenerateArgs {
     CLI::Option* layoutOpt = nullptr;
 };
 
-const LibraryNode* FindById(const LibraryNode& node, const std::string& id) {
-    for (const auto& child : node.children) {
-        if (child->IsDeleted())
-            continue;
-        if (child->id == id)
-            return child.get();
-        if (const LibraryNode* found = FindById(*child, id))
-            return found;
-    }
-    return nullptr;
-}
-
-// Titles may hold '/' themselves, so every way of splitting the path is tried.
-void FindByPath(const LibraryNode& node, std::string_view path, std::vector<const LibraryNode*>& found) {
-    for (const auto& child : node.children) {
-        if (child->IsDeleted() || found.size() > 1)
-            continue;
-        const std::string& title = child->title;
-        if (path.substr(0, title.size()) != title)
-            continue;
-        if (path.size() == title.size())
-            found.push_back(child.get());
-        else if (path[title.size()] == '/')
-            FindByPath(*child, path.substr(title.size() + 1), found);
-    }
-}
-
 int Generate(CommandContext& ctx, const GenerateArgs& args) {
     AdLibrary library;
     if (!LoadLibrary(library, args.library))
         return ctx.Fail("ファイルの読み込みに失敗しました。");
 
-    const LibraryNode* item = FindById(library.root, args.item);
-    if (!item) {
-        std::vector<const LibraryNode*> found;
-        FindByPath(library.root, Cp932::FromUtf8(args.item), found);
-        if (found.size() > 1)
-            return ctx.Fail("'" + args.item + "' names more than one node; give its identifier instead");
-        if (found.empty())
-            return ctx.Fail("no ad item '" + args.item + "' in " + args.library);
-        item = found.front();
-    }
-    if (!item->IsAdItem())
-        return ctx.Fail("'" + args.item + "' is a folder, not an ad item");
-    if (item->HasReadError())
-        return ctx.Fail("'" + args.item + "' could not be read from the library");
+    ItemLookup lookup = FindAdItem(library, args.item, args.library);
+    if (!lookup.item)
+        return ctx.Fail(lookup.error);
+    const LibraryNode* item = lookup.item;
 
     AdBlockOptions options = OptionsFromItem(*item);
     if (args.columnsOpt->count())

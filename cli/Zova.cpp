@@ -28,6 +28,7 @@ int RunZova(int argc, const char* const* argv, std::ostream& out, std::ostream& 
     AddGenerateCommands(app, ctx);
     AddCssCommands(app, ctx);
     AddSettingsCommands(app, ctx);
+    AddPublishCommands(app, ctx);
 
     try {
         app.parse(argc, argv);

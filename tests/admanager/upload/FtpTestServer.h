@@ -1,0 +1,128 @@
+#pragma once
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace testutil {
+
+// A pyftpdlib server on 127.0.0.1, serving root with write access for one
+// user, for as long as this object lives.
+class FtpTestServer {
+public:
+    static constexpr const char* kUser = "zova";
+    static constexpr const char* kPassword = "secret";
+
+    explicit FtpTestServer(const std::string& root) : m_root(root) {
+        // A port taken between our probe and the server's bind: try another.
+        for (int attempt = 0; attempt < 5 && !m_ready; ++attempt) {
+            m_port = FreePort();
+            if (m_port == 0)
+                continue;
+            Spawn(root);
+            m_ready = WaitUntilAccepting();
+            if (!m_ready)
+                Stop();
+        }
+    }
+    ~FtpTestServer() { Stop(); }
+    FtpTestServer(const FtpTestServer&) = delete;
+    FtpTestServer& operator=(const FtpTestServer&) = delete;
+
+    bool Ready() const { return m_ready; }
+
+    // Drops every connection and serves again on the same port.
+    bool Restart() {
+        Stop();
+        Spawn(m_root);
+        m_ready = WaitUntilAccepting();
+        return m_ready;
+    }
+    int Port() const { return m_port; }
+
+    // A port nothing listens on, for refused connections.
+    static int FreePort() {
+        int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        if (fd < 0)
+            return 0;
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof addr;
+        int port = 0;
+        if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
+            ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) == 0)
+            port = ntohs(addr.sin_port);
+        ::close(fd);
+        return port;
+    }
+
+private:
+    void Spawn(const std::string& root) {
+        std::string port = std::to_string(m_port);
+        std::vector<std::string> args = {
+            "/usr/bin/python3", "-m", "pyftpdlib", "-i", "127.0.0.1", "-p", port, "-u", kUser, "-P",
+            kPassword,          "-d", root,        "-w"};
+        std::vector<char*> argv;
+        for (auto& a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        // The server's own chatter would only clutter the test output.
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+        if (::posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
+            m_pid = -1;
+        posix_spawn_file_actions_destroy(&actions);
+    }
+
+    bool WaitUntilAccepting() {
+        auto until = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+        while (m_pid > 0 && std::chrono::steady_clock::now() < until) {
+            int status = 0;
+            if (::waitpid(m_pid, &status, WNOHANG) == m_pid) {
+                m_pid = -1;
+                return false;
+            }
+            int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+            sockaddr_in addr{};
+            addr.sin_family = AF_INET;
+            addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            addr.sin_port = htons(static_cast<std::uint16_t>(m_port));
+            bool up = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+            ::close(fd);
+            if (up)
+                return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return false;
+    }
+
+    void Stop() {
+        if (m_pid > 0) {
+            ::kill(m_pid, SIGTERM);
+            int status = 0;
+            ::waitpid(m_pid, &status, 0);
+        }
+        m_pid = -1;
+    }
+
+    std::string m_root;
+    pid_t m_pid = -1;
+    int m_port = 0;
+    bool m_ready = false;
+};
+
+} // namespace testutil
