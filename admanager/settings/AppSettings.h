@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/DecimalValue.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -25,10 +27,7 @@ std::string PathIn(const std::string& moduleDir);
 // quotes where the reader would trim or unquote it.
 std::string LineValue(std::string_view text);
 
-// The C library's decimal conversion as the files' home system does it: leading
-// blanks and a sign, stop at the first non-digit (no digits give 0), saturating
-// at 32 bits.
-std::int32_t DecimalValue(std::string_view text);
+using ::DecimalValue;
 
 } // namespace SettingsFile
 

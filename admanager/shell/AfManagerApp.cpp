@@ -30,6 +30,22 @@ namespace {
 
 QString Latin1(std::string_view ascii) { return QString::fromLatin1(ascii.data(), static_cast<qsizetype>(ascii.size())); }
 
+// The window's geometry keys of the settings, and back.
+WindowGeometry GeometryOf(const AppSettings& s) {
+    return {s.xPos, s.yPos, s.width, s.height, s.leftW, s.rightW, s.topH, s.bottomH};
+}
+
+void StoreGeometry(const WindowGeometry& g, AppSettings& s) {
+    s.xPos = g.x;
+    s.yPos = g.y;
+    s.width = g.width;
+    s.height = g.height;
+    s.leftW = g.leftWidth;
+    s.rightW = g.rightWidth;
+    s.topH = g.topHeight;
+    s.bottomH = g.bottomHeight;
+}
+
 void Stop(const QString& text) { Prompter::Current().Message(nullptr, text, Prompter::Icon::Stop); }
 
 CAfManagerApp::Hooks DefaultHooks() {
@@ -107,16 +123,7 @@ bool CAfManagerApp::InitInstance(const QStringList& arguments) {
     }
 
     m_doc = std::make_unique<CAfManagerDoc>(m_settings.lastFile, m_settings, m_aspList);
-    WindowGeometry geometry;
-    geometry.x = m_settings.xPos;
-    geometry.y = m_settings.yPos;
-    geometry.width = m_settings.width;
-    geometry.height = m_settings.height;
-    geometry.leftWidth = m_settings.leftW;
-    geometry.rightWidth = m_settings.rightW;
-    geometry.topHeight = m_settings.topH;
-    geometry.bottomHeight = m_settings.bottomH;
-    m_frame = std::make_unique<CMainFrame>(*m_doc, geometry);
+    m_frame = std::make_unique<CMainFrame>(*m_doc, GeometryOf(m_settings));
     InstallCommands();
     m_doc->OnFirstInit();
 
@@ -184,17 +191,8 @@ void CAfManagerApp::ExitInstance() {
     if (!m_started)
         return;
     const std::string moduleDir = ModuleDirectory();
-    if (m_frame) {
-        WindowGeometry g = m_frame->CurrentGeometry();
-        m_settings.xPos = g.x;
-        m_settings.yPos = g.y;
-        m_settings.width = g.width;
-        m_settings.height = g.height;
-        m_settings.leftW = g.leftWidth;
-        m_settings.rightW = g.rightWidth;
-        m_settings.topH = g.topHeight;
-        m_settings.bottomH = g.bottomHeight;
-    }
+    if (m_frame)
+        StoreGeometry(m_frame->CurrentGeometry(), m_settings);
     m_settings.lastIndex = GetNodeIdCounter();
     if (!SaveSettings(m_settings, moduleDir))
         Stop(u"アプリケーション設定データの保存に失敗しました。"_qs);

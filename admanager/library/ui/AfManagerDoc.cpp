@@ -173,30 +173,29 @@ bool CAfManagerDoc::SaveModified() {
 
 // ---------------------------------------------------------------- tree commands
 
-void CAfManagerDoc::OnNewFolder() {
+void CAfManagerDoc::AddNewChild(std::int32_t flags, const std::string& title, const QString& noSelection,
+                                const QString& notHere) {
     LibraryNode* node = m_state.currentNode;
     if (!node || !m_tree || !m_tree->SelectedItem())
-        return Message(u"親フォルダを選択してください。"_qs);
+        return Message(noSelection);
     if (node->IsAdItem())
-        return Message(u"この場所にはフォルダを作成できません"_qs);
-    LibraryNode folder;
-    folder.flags = NODE_FOLDER;
-    folder.title = LibraryTexts::NewFolderTitle();
-    m_tree->SelectItem(m_tree->AddChildCopy(*node, folder));
+        return Message(notHere);
+    // A template node: the tree gets a copy with a fresh identifier.
+    LibraryNode child;
+    child.flags = flags;
+    child.title = title;
+    m_tree->SelectItem(m_tree->AddChildCopy(*node, child));
     SetModifiedFlag();
 }
 
+void CAfManagerDoc::OnNewFolder() {
+    AddNewChild(NODE_FOLDER, LibraryTexts::NewFolderTitle(), u"親フォルダを選択してください。"_qs,
+                u"この場所にはフォルダを作成できません"_qs);
+}
+
 void CAfManagerDoc::OnNewItem() {
-    LibraryNode* node = m_state.currentNode;
-    if (!node || !m_tree || !m_tree->SelectedItem())
-        return Message(u"データを追加するフォルダを選択してください。"_qs);
-    if (node->IsAdItem())
-        return Message(u"この場所には作成できません"_qs);
-    LibraryNode item;
-    item.flags = NODE_AD_ITEM;
-    item.title = LibraryTexts::NewItemTitle();
-    m_tree->SelectItem(m_tree->AddChildCopy(*node, item));
-    SetModifiedFlag();
+    AddNewChild(NODE_AD_ITEM, LibraryTexts::NewItemTitle(), u"データを追加するフォルダを選択してください。"_qs,
+                u"この場所には作成できません"_qs);
 }
 
 void CAfManagerDoc::OnCopyItem() {

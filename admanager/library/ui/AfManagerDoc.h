@@ -91,6 +91,7 @@ private:
     bool SaveTo(const QString& path);
     void ResetContent();
     void AppendNewBanner(const Banner& model);
+    void AddNewChild(std::int32_t flags, const std::string& title, const QString& noSelection, const QString& notHere);
     void UpdateTitle();
 
     AdLibrary m_library;
