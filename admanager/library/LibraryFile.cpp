@@ -219,7 +219,7 @@ bool ParseNode(std::string_view data, LibraryNode& node) {
     return true;
 }
 
-bool ReadNodeRecursive(LibraryNode& node, ReadContext& ctx, int depth) {
+bool ReadNodeRecursive(LibraryNode& node, ReadContext& ctx, int depth, bool asFolder = false) {
     std::string data;
     if (depth > kMaxDepth || !FileOps::ReadWholeFile(NodePath(ctx.workDir, node.id), data)) {
         node.title = LibraryTexts::ReadError();
@@ -230,7 +230,7 @@ bool ReadNodeRecursive(LibraryNode& node, ReadContext& ctx, int depth) {
         MarkReadError(node);
         return false;
     }
-    if (node.flags & NODE_FOLDER) {
+    if ((node.flags & NODE_FOLDER) || asFolder) {
         for (auto& child : node.children) {
             // An identifier that cannot name a file, or one met before (a cycle or
             // a duplicate), would read the wrong file or overwrite another node's
@@ -322,12 +322,18 @@ bool WriteNode(const LibraryNode& node, const std::string& workDir) {
     return true;
 }
 
-bool ReadNode(LibraryNode& node, const std::string& workDir) {
+namespace {
+
+bool ReadTree(LibraryNode& node, const std::string& workDir, bool asFolder) {
     ReadContext ctx;
     ctx.workDir = workDir;
     ctx.seen.insert(node.id);
-    return ReadNodeRecursive(node, ctx, 0);
+    return ReadNodeRecursive(node, ctx, 0, asFolder);
 }
+
+} // namespace
+
+bool ReadNode(LibraryNode& node, const std::string& workDir) { return ReadTree(node, workDir, false); }
 
 // ---------------------------------------------------------------- container
 
@@ -494,7 +500,9 @@ bool LoadLibrary(AdLibrary& library, const std::string& path) {
     // A failed unpack shows up as the root's file missing.
     UnpackContainer(path, work);
     library.root.id = "RootNode";
-    bool ok = ReadNode(library.root, work);
+    // The root becomes a folder whatever its file says, so its children are read
+    // (and checked) as a folder's.
+    bool ok = ReadTree(library.root, work, true);
     library.root.title = LibraryTexts::RootTitle();
     library.root.flags = kRootFlags;
     RemoveWorkDirectory(work);

@@ -85,3 +85,8 @@ save("duplicate_child.zva", z.container([("RootNode.dat", dup_root)] + entries[1
 long_item = {"id": "26010112000000000004", "flags": 1, "title": "a" + "漢" * 200, "comment": "b" * 600,
              "banners": [{"name": "c" + "字" * 200, "tag": "t" * 3000, "comment": "d" + "語" * 1100}]}
 save("long_texts.zva", z.write_library({"children": [long_item]}))
+
+# A root whose stored flags do not say folder, listing a child whose identifier
+# fills all 22 bytes: the root is read as a folder anyway, and the child as damage.
+odd_root = z.node_file({"id": "RootNode", "flags": 0, "children": [{"id": "2601011200000000000003"}]})
+save("root_not_folder.zva", z.container([("RootNode.dat", odd_root)]))

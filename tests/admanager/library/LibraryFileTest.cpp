@@ -247,6 +247,7 @@ TEST_F(LibraryFileTest, DamagedNodesShowAsReadErrors) {
         {"huge_banner_count.zva", true, {0, 0}},
         {"cycle.zva", true, {0, 0}},
         {"duplicate_child.zva", true, {1}},
+        {"root_not_folder.zva", true, {0}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
