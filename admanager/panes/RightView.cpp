@@ -1,9 +1,12 @@
 #include "admanager/panes/RightView.h"
 
+#include "admanager/htmlgen/ui/HtmlGenerateDlg.h"
+
 #include "admanager/library/BannerRules.h"
 #include "admanager/library/ui/AfManagerDoc.h"
 #include "admanager/library/ui/LeftView.h"
 #include "common/Cp932.h"
+#include "common/ModuleDir.h"
 #include "common/ui/Cp932Qt.h"
 
 #include <QGridLayout>
@@ -240,7 +243,20 @@ void CRightView::SortByColumn(int column) {
 }
 
 void CRightView::OnGenerateHtml() {
-    // The generation dialog opens here once it exists; until then the button does nothing.
+    LibraryNode* item = m_doc.State().currentNode;
+    if (!item || !item->IsAdItem())
+        return;
+    std::vector<Banner*> rows = RowBanners();
+    FtpHostList noHosts;
+    FtpHostList& hosts = m_doc.FtpHosts() ? *m_doc.FtpHosts() : noHosts;
+    CHtmlGenerateDlg dialog(m_doc, std::vector<const Banner*>(rows.begin(), rows.end()), hosts, ModuleDir::Get(),
+                            window());
+    dialog.SetFtpHost(item->ftpHost);
+    dialog.exec();
+    // The dialog saved its settings into the item; only the document's flag is ours.
+    if (dialog.Changed() || dialog.FtpHost() != item->ftpHost)
+        m_doc.SetModifiedFlag();
+    item->ftpHost = dialog.FtpHost();
 }
 
 void CRightView::OnListContextMenu(const QPoint& pos) {

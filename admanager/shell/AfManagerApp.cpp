@@ -107,6 +107,7 @@ bool CAfManagerApp::InitInstance(const QStringList& arguments) {
     }
 
     m_doc = std::make_unique<CAfManagerDoc>(m_settings.lastFile, m_settings, m_aspList);
+    m_doc->SetFtpHosts(&m_ftpList);
     WindowGeometry geometry;
     geometry.x = m_settings.xPos;
     geometry.y = m_settings.yPos;
