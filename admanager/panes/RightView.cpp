@@ -1,7 +1,6 @@
 #include "admanager/panes/RightView.h"
 
 #include "admanager/htmlgen/ui/HtmlGenerateDlg.h"
-
 #include "admanager/library/BannerRules.h"
 #include "admanager/library/ui/AfManagerDoc.h"
 #include "admanager/library/ui/LeftView.h"
@@ -136,8 +135,9 @@ void CRightView::Refresh(int what) {
 }
 
 void CRightView::WriteRow(int row, const Banner& banner) {
-    const QString texts[] = {Cp932Qt::ToQt(banner.asp),   Cp932Qt::ToQt(banner.advertiser), Cp932Qt::ToQt(banner.name),
-                             QString::number(banner.cpm), QString::number(banner.cpc),       QString::number(banner.fixedRate),
+    const QString texts[] = {Cp932Qt::ToQt(banner.asp),       Cp932Qt::ToQt(banner.advertiser),
+                             Cp932Qt::ToQt(banner.name),      QString::number(banner.cpm),
+                             QString::number(banner.cpc),     QString::number(banner.fixedRate),
                              QString::number(banner.fixedFee)};
     for (int c = 0; c < 7; ++c) {
         QTableWidgetItem* item = m_list->item(row, c);
@@ -188,7 +188,9 @@ void CRightView::DeleteRow(int row) {
     m_ready = ready;
 }
 
-int CRightView::RowCount() const { return m_list->rowCount(); }
+int CRightView::RowCount() const {
+    return m_list->rowCount();
+}
 
 std::vector<Banner*> CRightView::RowBanners() const {
     std::vector<Banner*> banners;

@@ -66,9 +66,8 @@ CHtmlGenerateDlg::CHtmlGenerateDlg(CAfManagerDoc& doc, std::vector<const Banner*
     for (QComboBox* combo :
          {m_ui->layout1ComboBox, m_ui->layout2ComboBox, m_ui->layout3ComboBox, m_ui->columnsComboBox})
         connect(combo, &QComboBox::currentIndexChanged, this, &CHtmlGenerateDlg::MarkChanged);
-    for (QAbstractButton* button :
-         std::initializer_list<QAbstractButton*>{m_ui->rowLimitCheckBox, m_ui->ftpCheckBox, m_ui->randomRadioButton,
-                                                 m_ui->multiPageRadioButton})
+    for (QAbstractButton* button : std::initializer_list<QAbstractButton*>{
+             m_ui->rowLimitCheckBox, m_ui->ftpCheckBox, m_ui->randomRadioButton, m_ui->multiPageRadioButton})
         connect(button, &QAbstractButton::clicked, this, &CHtmlGenerateDlg::MarkChanged);
     connect(m_ui->rowLimitCheckBox, &QCheckBox::clicked, this, &CHtmlGenerateDlg::OnRowLimitClicked);
     connect(m_ui->columnsComboBox, &QComboBox::currentIndexChanged, this, &CHtmlGenerateDlg::UpdatePageCount);

@@ -22,8 +22,8 @@ class CHtmlGenerateDlg : public QDialog {
     Q_OBJECT
 public:
     // banners: the item's banners in the list pane's display order.
-    CHtmlGenerateDlg(CAfManagerDoc& doc, std::vector<const Banner*> banners, FtpHostList& hosts,
-                     std::string moduleDir, QWidget* parent = nullptr);
+    CHtmlGenerateDlg(CAfManagerDoc& doc, std::vector<const Banner*> banners, FtpHostList& hosts, std::string moduleDir,
+                     QWidget* parent = nullptr);
     ~CHtmlGenerateDlg() override;
 
     // The ad item's FTP host name (CP932) before the run, and as the upload dialog left it after.

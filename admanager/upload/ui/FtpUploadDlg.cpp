@@ -82,9 +82,13 @@ void CFtpUploadDlg::OnStart() {
     request.pageFiles = m_pageFiles;
     // The worker reaches the dialog only through queued calls; they are dropped
     // if the dialog is gone, and the destructor waits for the worker anyway.
+    m_stopWanted.store(false);
     m_job = std::make_unique<UploadJob>(std::move(request), [this](const std::string& line) {
+        if (m_stopWanted.load())
+            m_job->RequestStop();
         QString text = QString::fromStdString(line);
-        QMetaObject::invokeMethod(this, [this, text] { AppendLog(text); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, text] { AppendLog(text); }, Qt::QueuedConnection);
     });
     // Busy before the thread exists: a second click or a close in between is refused.
     m_busy.store(true);
@@ -92,7 +96,8 @@ void CFtpUploadDlg::OnStart() {
     UploadJob* job = m_job.get();
     m_worker = std::thread([this, job] {
         int outcome = static_cast<int>(job->Run());
-        QMetaObject::invokeMethod(this, [this, outcome] { OnWorkerEnded(outcome); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, outcome] { OnWorkerEnded(outcome); }, Qt::QueuedConnection);
     });
 }
 
@@ -105,8 +110,10 @@ void CFtpUploadDlg::OnWorkerEnded(int outcome) {
 }
 
 void CFtpUploadDlg::RequestStop() {
-    if (m_job && m_busy.load())
-        m_job->RequestStop();
+    if (!m_job || !m_busy.load())
+        return;
+    m_stopWanted.store(true);
+    m_job->RequestStop();
 }
 
 void CFtpUploadDlg::SetRunning(bool running) {

@@ -60,6 +60,9 @@ private:
     // Set before the worker starts and cleared on this thread once it has ended,
     // so closing is refused for the whole run.
     std::atomic<bool> m_busy{false};
+    // The stop button's request for the current run; the job clears its own flag
+    // when it begins, so the request is passed on again with every log line.
+    std::atomic<bool> m_stopWanted{false};
     std::unique_ptr<UploadJob> m_job;
     std::thread m_worker;
 };

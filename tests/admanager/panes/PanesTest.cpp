@@ -36,7 +36,9 @@ using testutil::ScriptedPrompter;
 
 namespace {
 
-std::string J(const char* utf8) { return Cp932::FromUtf8(utf8); }
+std::string J(const char* utf8) {
+    return Cp932::FromUtf8(utf8);
+}
 
 } // namespace
 
@@ -337,7 +339,8 @@ private Q_SLOTS:
         QCOMPARE(m_settings.preview, 1);
         std::string bytes;
         QVERIFY(FileOps::ReadWholeFile(work.toStdString(), bytes));
-        QCOMPARE(bytes, std::string("<html>\n<head>\n<title>b1</title>\n</head>\n<body>\n<b>tag 1</b>\n</body>\n</html>\n"));
+        QCOMPARE(bytes,
+                 std::string("<html>\n<head>\n<title>b1</title>\n</head>\n<body>\n<b>tag 1</b>\n</body>\n</html>\n"));
         // Typing alone does not refresh; leaving the tag edit does.
         Editor().TagEdit()->setPlainText(u"<i>広告</i>"_qs);
         QVERIFY(FileOps::ReadWholeFile(work.toStdString(), bytes));

@@ -1,5 +1,5 @@
-#include "admanager/CommandIds.h"
 #include "admanager/htmlgen/ui/HtmlGenerateDlg.h"
+#include "admanager/CommandIds.h"
 #include "admanager/library/ui/AfManagerDoc.h"
 #include "admanager/library/ui/LeftView.h"
 #include "admanager/panes/RightView.h"
@@ -35,7 +35,9 @@ using testutil::ScriptedPrompter;
 
 namespace {
 
-template <typename W> W* Child(QWidget& dlg, const char* name) { return dlg.findChild<W*>(QString::fromLatin1(name)); }
+template <typename W> W* Child(QWidget& dlg, const char* name) {
+    return dlg.findChild<W*>(QString::fromLatin1(name));
+}
 
 std::string Read(const QString& path) {
     std::string text;
@@ -181,14 +183,13 @@ private Q_SLOTS:
                                    << int(Prompter::Icon::Information);
         QTest::newRow("layout 3") << u"layout3ComboBox"_qs << u"バナーのレイアウトを選択してください。"_qs
                                   << int(Prompter::Icon::Information);
-        QTest::newRow("local path") << u"outputPathLineEdit"_qs
-                                    << u"■HTML出力先■の「ローカル」を設定してください。"_qs
+        QTest::newRow("local path") << u"outputPathLineEdit"_qs << u"■HTML出力先■の「ローカル」を設定してください。"_qs
                                     << int(Prompter::Icon::Information);
         QTest::newRow("remote name") << u"remoteFileLineEdit"_qs << u"■HTML出力先■の「FTP」を設定してください。。"_qs
                                      << int(Prompter::Icon::Information);
-        QTest::newRow("unwritable") << u"unwritable"_qs
-                                    << u"ファイルを開けませんでした。\n■HTML出力先■の「ローカル」を確認してください。"_qs
-                                    << int(Prompter::Icon::Exclamation);
+        QTest::newRow("unwritable")
+            << u"unwritable"_qs << u"ファイルを開けませんでした。\n■HTML出力先■の「ローカル」を確認してください。"_qs
+            << int(Prompter::Icon::Exclamation);
     }
     void optionChecks() {
         QFETCH(QString, widget);
@@ -264,9 +265,15 @@ private Q_SLOTS:
         dlg->accept();
         QVERIFY(dlg->isVisible());
         switch (way) {
-        case 0: Child<QPushButton>(*dlg, "closePushButton")->click(); break;
-        case 1: QTest::keyClick(dlg.get(), Qt::Key_Escape); break;
-        case 2: dlg->close(); break;
+        case 0:
+            Child<QPushButton>(*dlg, "closePushButton")->click();
+            break;
+        case 1:
+            QTest::keyClick(dlg.get(), Qt::Key_Escape);
+            break;
+        case 2:
+            dlg->close();
+            break;
         case 3:
             Child<QComboBox>(*dlg, "columnsComboBox")->setFocus();
             QTest::keyClick(dlg.get(), Qt::Key_Return);

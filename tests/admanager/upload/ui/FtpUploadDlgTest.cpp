@@ -1,5 +1,5 @@
-#include "admanager/upload/UploadJob.h"
 #include "admanager/upload/ui/FtpUploadDlg.h"
+#include "admanager/upload/UploadJob.h"
 #include "common/FileOps.h"
 #include "tests/admanager/upload/FtpTestServer.h"
 #include "tests/common/ui/ScriptedPrompter.h"
@@ -36,7 +36,9 @@ QStringList Log(CFtpUploadDlg& dlg) {
     return lines;
 }
 
-template <typename W> W* Child(QWidget& dlg, const char* name) { return dlg.findChild<W*>(QString::fromLatin1(name)); }
+template <typename W> W* Child(QWidget& dlg, const char* name) {
+    return dlg.findChild<W*>(QString::fromLatin1(name));
+}
 
 } // namespace
 
@@ -102,13 +104,17 @@ private Q_SLOTS:
         QVERIFY(finished.wait(30000));
         QCOMPARE(finished.first().first().toInt(), static_cast<int>(UploadOutcome::Succeeded));
         QTRY_COMPARE(Log(dlg).size(), 11);
-        QStringList expected = {
-            QString::fromUtf8(T::kStart),        QString::fromUtf8(T::kConnecting),
-            QString::fromUtf8(T::kConnected),    QString::fromUtf8(T::kChangingDir),
-            u"site ディレクトリへ移動しました。"_qs, QString::fromUtf8(T::kUploading),
-            u"    "_qs + QString::fromStdString(local) + u" --> ad.html"_qs,
-            QString::fromUtf8(T::kUploaded),     QString::fromUtf8(T::kDisconnecting),
-            QString::fromUtf8(T::kDisconnected), QString::fromUtf8(T::kDone)};
+        QStringList expected = {QString::fromUtf8(T::kStart),
+                                QString::fromUtf8(T::kConnecting),
+                                QString::fromUtf8(T::kConnected),
+                                QString::fromUtf8(T::kChangingDir),
+                                u"site ディレクトリへ移動しました。"_qs,
+                                QString::fromUtf8(T::kUploading),
+                                u"    "_qs + QString::fromStdString(local) + u" --> ad.html"_qs,
+                                QString::fromUtf8(T::kUploaded),
+                                QString::fromUtf8(T::kDisconnecting),
+                                QString::fromUtf8(T::kDisconnected),
+                                QString::fromUtf8(T::kDone)};
         QCOMPARE(Log(dlg), expected);
         std::string onServer;
         QVERIFY(FileOps::ReadWholeFile(serverRoot.filePath(u"site/ad.html"_qs).toStdString(), onServer));
@@ -119,6 +125,28 @@ private Q_SLOTS:
         QVERIFY(!Child<QPushButton>(dlg, "stopPushButton")->isEnabled());
         dlg.reject();
         QVERIFY(!dlg.isVisible());
+    }
+
+    // A stop pressed at once, before the worker has even begun, still ends the run as stopped.
+    void stopAtOnceIsHonoured() {
+        QTemporaryDir serverRoot, localDir;
+        QVERIFY(QDir(serverRoot.path()).mkdir(u"site"_qs));
+        testutil::FtpTestServer server(serverRoot.path().toStdString());
+        QVERIFY2(server.Ready(), "pyftpdlib did not start");
+        std::string local = localDir.filePath(u"ad.html"_qs).toStdString();
+        QVERIFY(FileOps::WriteWholeFile(local, "x\n"));
+        FtpHostList hosts{{Host("local", "127.0.0.1", server.Port())}};
+        CFtpUploadDlg dlg(hosts, "/nonexistent/", "", local, "ad.html", 0);
+        QSignalSpy finished(&dlg, &CFtpUploadDlg::uploadFinished);
+        for (int run = 1; run <= 2; ++run) {
+            Child<QPushButton>(dlg, "startPushButton")->click();
+            Child<QPushButton>(dlg, "stopPushButton")->click();
+            QVERIFY(finished.wait(30000) || finished.size() == run);
+            QCOMPARE(finished.last().first().toInt(), static_cast<int>(UploadOutcome::Stopped));
+            QTRY_COMPARE(Log(dlg).last(), QString::fromUtf8(T::kStopped));
+        }
+        // The log keeps growing across runs.
+        QCOMPARE(Log(dlg).count(QString::fromUtf8(T::kStart)), 2);
     }
 };
 
