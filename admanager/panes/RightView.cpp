@@ -1,9 +1,11 @@
 #include "admanager/panes/RightView.h"
 
+#include "admanager/htmlgen/ui/HtmlGenerateDlg.h"
 #include "admanager/library/BannerRules.h"
 #include "admanager/library/ui/AfManagerDoc.h"
 #include "admanager/library/ui/LeftView.h"
 #include "common/Cp932.h"
+#include "common/ModuleDir.h"
 #include "common/ui/Cp932Qt.h"
 
 #include <QGridLayout>
@@ -133,8 +135,9 @@ void CRightView::Refresh(int what) {
 }
 
 void CRightView::WriteRow(int row, const Banner& banner) {
-    const QString texts[] = {Cp932Qt::ToQt(banner.asp),   Cp932Qt::ToQt(banner.advertiser), Cp932Qt::ToQt(banner.name),
-                             QString::number(banner.cpm), QString::number(banner.cpc),       QString::number(banner.fixedRate),
+    const QString texts[] = {Cp932Qt::ToQt(banner.asp),       Cp932Qt::ToQt(banner.advertiser),
+                             Cp932Qt::ToQt(banner.name),      QString::number(banner.cpm),
+                             QString::number(banner.cpc),     QString::number(banner.fixedRate),
                              QString::number(banner.fixedFee)};
     for (int c = 0; c < 7; ++c) {
         QTableWidgetItem* item = m_list->item(row, c);
@@ -185,7 +188,9 @@ void CRightView::DeleteRow(int row) {
     m_ready = ready;
 }
 
-int CRightView::RowCount() const { return m_list->rowCount(); }
+int CRightView::RowCount() const {
+    return m_list->rowCount();
+}
 
 std::vector<Banner*> CRightView::RowBanners() const {
     std::vector<Banner*> banners;
@@ -240,7 +245,20 @@ void CRightView::SortByColumn(int column) {
 }
 
 void CRightView::OnGenerateHtml() {
-    // The generation dialog opens here once it exists; until then the button does nothing.
+    LibraryNode* item = m_doc.State().currentNode;
+    if (!item || !item->IsAdItem())
+        return;
+    std::vector<Banner*> rows = RowBanners();
+    FtpHostList noHosts;
+    FtpHostList& hosts = m_doc.FtpHosts() ? *m_doc.FtpHosts() : noHosts;
+    CHtmlGenerateDlg dialog(m_doc, std::vector<const Banner*>(rows.begin(), rows.end()), hosts, ModuleDir::Get(),
+                            window());
+    dialog.SetFtpHost(item->ftpHost);
+    dialog.exec();
+    // The dialog saved its settings into the item; only the document's flag is ours.
+    if (dialog.Changed() || dialog.FtpHost() != item->ftpHost)
+        m_doc.SetModifiedFlag();
+    item->ftpHost = dialog.FtpHost();
 }
 
 void CRightView::OnListContextMenu(const QPoint& pos) {

@@ -123,6 +123,7 @@ bool CAfManagerApp::InitInstance(const QStringList& arguments) {
     }
 
     m_doc = std::make_unique<CAfManagerDoc>(m_settings.lastFile, m_settings, m_aspList);
+    m_doc->SetFtpHosts(&m_ftpList);
     m_frame = std::make_unique<CMainFrame>(*m_doc, GeometryOf(m_settings));
     InstallCommands();
     m_doc->OnFirstInit();

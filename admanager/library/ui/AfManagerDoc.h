@@ -46,6 +46,9 @@ public:
     CLeftView* TreeView() const { return m_tree; }
     CRightView* ListView() const { return m_list; }
     CDataCtrlView* EditorView() const { return m_editor; }
+    // The application's FTP host list, for the generation and upload dialogs.
+    void SetFtpHosts(FtpHostList* hosts) { m_ftpHosts = hosts; }
+    FtpHostList* FtpHosts() const { return m_ftpHosts; }
     // Parent for message boxes and dialogs.
     void SetDialogParent(QWidget* parent) { m_dialogParent = parent; }
 
@@ -107,4 +110,5 @@ private:
     CRightView* m_list = nullptr;
     CDataCtrlView* m_editor = nullptr;
     QWidget* m_dialogParent = nullptr;
+    FtpHostList* m_ftpHosts = nullptr;
 };

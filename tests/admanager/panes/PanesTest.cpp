@@ -28,6 +28,7 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QWebEngineView>
 
@@ -35,7 +36,9 @@ using testutil::ScriptedPrompter;
 
 namespace {
 
-std::string J(const char* utf8) { return Cp932::FromUtf8(utf8); }
+std::string J(const char* utf8) {
+    return Cp932::FromUtf8(utf8);
+}
 
 } // namespace
 
@@ -152,7 +155,13 @@ private Q_SLOTS:
         QCOMPARE(Editor().NameEdit()->text(), u"b2"_qs);
         QCOMPARE(Editor().CpmEdit()->text(), u"10"_qs);
         QCOMPARE(Editor().TagEdit()->toPlainText(), u"<b>tag 2</b>"_qs);
-        // The button does nothing yet, and changes nothing.
+        // The generation dialog opens for the item; closing it untouched changes nothing.
+        QTimer::singleShot(0, [] {
+            QWidget* dlg = QApplication::activeModalWidget();
+            QVERIFY(dlg);
+            QCOMPARE(dlg->windowTitle(), u"Zelvor管理 - HTML生成"_qs);
+            dlg->close();
+        });
         List().GenerateButton()->click();
         QVERIFY(!m_doc->IsModified());
     }
@@ -330,7 +339,8 @@ private Q_SLOTS:
         QCOMPARE(m_settings.preview, 1);
         std::string bytes;
         QVERIFY(FileOps::ReadWholeFile(work.toStdString(), bytes));
-        QCOMPARE(bytes, std::string("<html>\n<head>\n<title>b1</title>\n</head>\n<body>\n<b>tag 1</b>\n</body>\n</html>\n"));
+        QCOMPARE(bytes,
+                 std::string("<html>\n<head>\n<title>b1</title>\n</head>\n<body>\n<b>tag 1</b>\n</body>\n</html>\n"));
         // Typing alone does not refresh; leaving the tag edit does.
         Editor().TagEdit()->setPlainText(u"<i>広告</i>"_qs);
         QVERIFY(FileOps::ReadWholeFile(work.toStdString(), bytes));
