@@ -161,19 +161,28 @@ std::optional<AdBlockOptions> CHtmlGenerateDlg::ReadOptions() {
     return options;
 }
 
+std::optional<AdBlockResult> CHtmlGenerateDlg::Generate(const AdBlockOptions& options, const char* noPages) {
+    AdBlockResult result = GenerateAdBlock(options, m_banners);
+    if (!result.succeeded) {
+        Prompter::Current().Message(this, u"HTMLの作成に失敗しました。"_qs, Prompter::Icon::Stop);
+        return std::nullopt;
+    }
+    // A multi-page block of no banners has nothing to show or write.
+    if (result.pages.empty()) {
+        Info(this, noPages);
+        return std::nullopt;
+    }
+    return result;
+}
+
 void CHtmlGenerateDlg::OnPreview() {
     std::optional<AdBlockOptions> options = ReadOptions();
     if (!options)
         return;
-    AdBlockResult result = GenerateAdBlock(*options, m_banners);
-    if (!result.succeeded) {
-        Prompter::Current().Message(this, u"HTMLの作成に失敗しました。"_qs, Prompter::Icon::Stop);
+    std::optional<AdBlockResult> generated = Generate(*options, "バナーがないため、表示するページがありません。");
+    if (!generated)
         return;
-    }
-    if (result.pages.empty()) {
-        Info(this, "バナーがないため、表示するページがありません。");
-        return;
-    }
+    const AdBlockResult& result = *generated;
     m_ui->htmlPlainTextEdit->setPlainText(Cp932Qt::ToQt(result.pages.front()));
     std::string styleSheet = Cp932Qt::FromQt(m_ui->styleSheetLineEdit->text());
     std::string page = PreviewPages::PagePath(m_moduleDir, PreviewPages::kPreviewPage);
@@ -200,15 +209,10 @@ void CHtmlGenerateDlg::OnOutput() {
         Info(this, "■HTML出力先■の「FTP」を設定してください。。");
         return;
     }
-    AdBlockResult result = GenerateAdBlock(*options, m_banners);
-    if (!result.succeeded) {
-        Prompter::Current().Message(this, u"HTMLの作成に失敗しました。"_qs, Prompter::Icon::Stop);
+    std::optional<AdBlockResult> generated = Generate(*options, "バナーがないため、出力するページがありません。");
+    if (!generated)
         return;
-    }
-    if (result.pages.empty()) {
-        Info(this, "バナーがないため、出力するページがありません。");
-        return;
-    }
+    const AdBlockResult& result = *generated;
     std::string path = outputPath.toStdString();
     OutputReport report = WriteAdBlockOutput(result, path);
     if (!report.Ok()) {

@@ -34,6 +34,8 @@ public:
 
     CWebBrowser2* Browser() const { return m_browser; }
     // The commands, as their buttons run them.
+    // The block of the options, or nothing after telling the user why.
+    std::optional<AdBlockResult> Generate(const AdBlockOptions& options, const char* noPages);
     void OnPreview();
     void OnOutput();
 

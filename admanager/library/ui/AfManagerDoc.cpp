@@ -305,57 +305,51 @@ void CAfManagerDoc::OnDeleteBanner() {
 
 // ---------------------------------------------------------------- edit keys
 
+namespace {
+
+void ClearSelection(QLineEdit* edit) {
+    if (edit->hasSelectedText())
+        edit->del();
+}
+void ClearSelection(QPlainTextEdit* edit) { edit->textCursor().removeSelectedText(); }
+void ShowCaret(QLineEdit*) {}
+void ShowCaret(QPlainTextEdit* edit) { edit->ensureCursorVisible(); }
+
+// One edit key on a single- or multi-line edit; read-only edits only copy and select.
+template <typename Edit> void ApplyEditCommand(Edit* edit, int id) {
+    const bool writable = !edit->isReadOnly() && edit->isEnabled();
+    switch (id) {
+    case Cmd::EditCopy: edit->copy(); break;
+    case Cmd::EditCut:
+        if (writable)
+            edit->cut();
+        break;
+    case Cmd::EditPaste:
+        if (writable) {
+            ClearSelection(edit); // the selection goes first, even when the clipboard is empty
+            edit->paste();
+        }
+        break;
+    case Cmd::EditUndo:
+        if (writable)
+            edit->undo();
+        break;
+    case Cmd::SelectAll:
+        edit->selectAll();
+        ShowCaret(edit);
+        break;
+    default: break;
+    }
+}
+
+} // namespace
+
 void CAfManagerDoc::OnEditCommand(int id, QWidget* target) {
     QWidget* focus = target ? target : QApplication::focusWidget();
-    if (auto* line = qobject_cast<QLineEdit*>(focus)) {
-        const bool writable = !line->isReadOnly() && line->isEnabled();
-        switch (id) {
-        case Cmd::EditCopy: line->copy(); break;
-        case Cmd::EditCut:
-            if (writable)
-                line->cut();
-            break;
-        case Cmd::EditPaste:
-            if (writable) {
-                if (line->hasSelectedText())
-                    line->del(); // the selection goes first, even when the clipboard is empty
-                line->paste();
-            }
-            break;
-        case Cmd::EditUndo:
-            if (writable)
-                line->undo();
-            break;
-        case Cmd::SelectAll:
-            line->selectAll();
-            break;
-        default: break;
-        }
-    } else if (auto* text = qobject_cast<QPlainTextEdit*>(focus)) {
-        const bool writable = !text->isReadOnly() && text->isEnabled();
-        switch (id) {
-        case Cmd::EditCopy: text->copy(); break;
-        case Cmd::EditCut:
-            if (writable)
-                text->cut();
-            break;
-        case Cmd::EditPaste:
-            if (writable) {
-                text->textCursor().removeSelectedText();
-                text->paste();
-            }
-            break;
-        case Cmd::EditUndo:
-            if (writable)
-                text->undo();
-            break;
-        case Cmd::SelectAll:
-            text->selectAll();
-            text->ensureCursorVisible();
-            break;
-        default: break;
-        }
-    }
+    if (auto* line = qobject_cast<QLineEdit*>(focus))
+        ApplyEditCommand(line, id);
+    else if (auto* text = qobject_cast<QPlainTextEdit*>(focus))
+        ApplyEditCommand(text, id);
 }
 
 // ---------------------------------------------------------------- enabling and notifications
