@@ -60,6 +60,18 @@ void CAfManagerDoc::ResetContent() {
 
 // ---------------------------------------------------------------- file cycle
 
+// After the library was replaced: every pane shows it afresh, unmodified.
+void CAfManagerDoc::ShowNewContent() {
+    if (m_tree)
+        m_tree->Rebuild();
+    if (m_list)
+        m_list->Refresh(99);
+    if (m_editor)
+        m_editor->Refresh(99);
+    m_modified = false;
+    UpdateTitle();
+}
+
 void CAfManagerDoc::OnFirstInit() {
     ResetContent();
     m_state.copiedItem.reset();
@@ -80,14 +92,7 @@ void CAfManagerDoc::OnFirstInit() {
         InitEmptyLibrary(m_library);
     }
     m_reopenAtStart = false;
-    m_modified = false;
-    UpdateTitle();
-    if (m_tree)
-        m_tree->Rebuild();
-    if (m_list)
-        m_list->Refresh(99);
-    if (m_editor)
-        m_editor->Refresh(99);
+    ShowNewContent();
 }
 
 void CAfManagerDoc::OnFileNew() {
@@ -96,14 +101,7 @@ void CAfManagerDoc::OnFileNew() {
     ResetContent();
     InitEmptyLibrary(m_library);
     m_lastFile.clear();
-    if (m_tree)
-        m_tree->Rebuild();
-    if (m_list)
-        m_list->Refresh(99);
-    if (m_editor)
-        m_editor->Refresh(99);
-    m_modified = false;
-    UpdateTitle();
+    ShowNewContent();
 }
 
 void CAfManagerDoc::OnFileOpen() {
@@ -114,17 +112,8 @@ void CAfManagerDoc::OnFileOpen() {
         return;
     ResetContent();
     if (LoadLibrary(m_library, path.toStdString())) {
-        m_state.currentNode = nullptr;
-        m_state.currentBanner = nullptr;
         m_lastFile = Cp932Qt::FromQt(path);
-        if (m_tree)
-            m_tree->Rebuild();
-        if (m_list)
-            m_list->Refresh(99);
-        if (m_editor)
-            m_editor->Refresh(99);
-        m_modified = false;
-        UpdateTitle();
+        ShowNewContent();
         return;
     }
     Exclamation(u"ファイルの読み込みに失敗しました。"_qs);

@@ -93,6 +93,7 @@ private:
     void Exclamation(const QString& text);
     bool SaveTo(const QString& path);
     void ResetContent();
+    void ShowNewContent();
     void AppendNewBanner(const Banner& model);
     void AddNewChild(std::int32_t flags, const std::string& title, const QString& noSelection, const QString& notHere);
     void UpdateTitle();
