@@ -7,21 +7,54 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace {
+
+std::string FromEnv(const char* name) {
+    const char* value = std::getenv(name);
+    return value && *value ? value : std::string();
+}
+
+// Creates the folder (0700) when missing; existing folders are left as they are.
+void MakePrivateDir(const std::string& dir) {
+    for (std::size_t pos = 1; pos <= dir.size(); ++pos)
+        if (pos == dir.size() || dir[pos] == '/')
+            ::mkdir(dir.substr(0, pos).c_str(), 0700);
+}
+
+} // namespace
+
 InstanceLock::~InstanceLock() { Release(); }
 
+bool InstanceLock::IsPrivateDirectory(const std::string& dir) {
+    struct stat st {};
+    if (dir.empty() || ::lstat(dir.c_str(), &st) != 0)
+        return false;
+    return S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() && (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
 std::string InstanceLock::LockDirectory() {
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    if (runtime && *runtime)
+    const std::string runtime = FromEnv("XDG_RUNTIME_DIR");
+    if (IsPrivateDirectory(runtime))
         return runtime;
-    std::string dir = "/tmp/zelvor-" + std::to_string(::getuid());
-    ::mkdir(dir.c_str(), 0700);
-    return dir;
+    // No usable runtime folder: the user's cache folder, never a shared one that
+    // another user could create first or point elsewhere.
+    std::string cache = FromEnv("XDG_CACHE_HOME");
+    if (cache.empty() && !FromEnv("HOME").empty())
+        cache = FromEnv("HOME") + "/.cache";
+    if (cache.empty())
+        return {};
+    const std::string dir = cache + "/zelvor";
+    MakePrivateDir(dir);
+    return IsPrivateDirectory(dir) ? dir : std::string();
 }
 
 InstanceLock::Result InstanceLock::Acquire(const std::string& name) {
     Release();
-    std::string path = LockDirectory() + "/" + name + ".lock";
-    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    const std::string dir = LockDirectory();
+    if (dir.empty())
+        return Result::Failed;
+    std::string path = dir + "/" + name + ".lock";
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0)
         return Result::Failed;
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {

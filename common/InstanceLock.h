@@ -18,8 +18,11 @@ public:
     void Release();
     bool Held() const { return m_fd >= 0; }
 
-    // The folder of the lock files: $XDG_RUNTIME_DIR, else a per-user folder in /tmp.
+    // The folder of the lock files: $XDG_RUNTIME_DIR when only this user can write
+    // it, else zelvor/ in the user's cache folder; empty when neither is usable.
     static std::string LockDirectory();
+    // A real folder (no link) of this user that nobody else can write.
+    static bool IsPrivateDirectory(const std::string& dir);
 
 private:
     int m_fd = -1;

@@ -10,6 +10,7 @@
 #include "common/ModuleDir.h"
 #include "common/ui/Cp932Qt.h"
 #include "common/ui/Prompter.h"
+#include "common/ui/TextLimit.h"
 #include "common/ui/WebBrowser2.h"
 #include "ui_DataCtrlView.h"
 
@@ -49,6 +50,24 @@ CDataCtrlView::CDataCtrlView(CAfManagerDoc& doc, QWidget* parent)
     m_ui->setupUi(m_form);
     m_form->setObjectName(u"dataCtrlForm"_qs);
     setWidget(m_form);
+
+    // Each edit takes only what the banner keeps, before any change is stored.
+    // Texts that go into the generated HTML keep any character as a reference.
+    using TextLimit::Uncodable;
+    LimitEditBytes(m_ui->advertiserLineEdit, kShortTextBytes);
+    LimitEditBytes(m_ui->nameLineEdit, kShortTextBytes, Uncodable::CharRef);
+    for (QLineEdit* number : {m_ui->cpmLineEdit, m_ui->cpcLineEdit, m_ui->fixedRateLineEdit, m_ui->fixedFeeLineEdit})
+        LimitEditBytes(number, kShortTextBytes);
+    LimitEditBytes(m_ui->commentPlainTextEdit, kLongTextBytes, Uncodable::CharRef);
+    LimitEditBytes(m_ui->tagPlainTextEdit, kLongTextBytes, Uncodable::CharRef);
+    const std::pair<QWidget*, QString> names[] = {
+        {m_ui->aspComboBox, u"ASP"_qs},           {m_ui->advertiserLineEdit, u"広告主"_qs},
+        {m_ui->cpmLineEdit, u"CPM"_qs},           {m_ui->cpcLineEdit, u"CPC"_qs},
+        {m_ui->fixedFeeLineEdit, u"定額"_qs},     {m_ui->fixedRateLineEdit, u"定率"_qs},
+        {m_ui->nameLineEdit, u"広告名"_qs},       {m_ui->commentPlainTextEdit, u"コメント"_qs},
+        {m_ui->tagPlainTextEdit, u"タグ"_qs},     {m_ui->previewWebBrowser, u"タグのプレビュー"_qs}};
+    for (const auto& [widget, name] : names)
+        widget->setAccessibleName(name);
 
     connect(m_ui->aspComboBox, &QComboBox::activated, this, &CDataCtrlView::OnAspActivated);
     connect(m_ui->advertiserLineEdit, &QLineEdit::textChanged, this,

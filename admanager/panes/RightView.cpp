@@ -7,6 +7,7 @@
 #include "common/Cp932.h"
 #include "common/ModuleDir.h"
 #include "common/ui/Cp932Qt.h"
+#include "common/ui/TextLimit.h"
 
 #include <QGridLayout>
 #include <QHeaderView>
@@ -20,6 +21,8 @@ namespace {
 
 constexpr int kBannerRole = Qt::UserRole + 1;
 const QColor kDisabledBackground(212, 208, 200);
+constexpr std::size_t kTitleBytes = 254;
+constexpr std::size_t kCommentBytes = 510;
 
 } // namespace
 
@@ -62,6 +65,15 @@ CRightView::CRightView(CAfManagerDoc& doc, QWidget* parent)
     m_list->setSortingEnabled(false); // our own sort: the model order must stay as it is
     m_list->horizontalHeader()->setSectionsClickable(true);
     m_list->horizontalHeader()->setHighlightSections(false);
+    // Tab leaves the list for the next control, as in report-style lists.
+    m_list->setTabKeyNavigation(false);
+
+    // What the model keeps of the node's texts, and names for screen readers and tests.
+    LimitEditBytes(m_title, kTitleBytes);
+    LimitEditBytes(m_comment, kCommentBytes);
+    m_title->setAccessibleName(u"Title"_qs);
+    m_comment->setAccessibleName(u"Comment"_qs);
+    m_list->setAccessibleName(u"バナー一覧"_qs);
 
     connect(m_title, &QLineEdit::textEdited, this, &CRightView::OnTitleEdited);
     connect(m_comment, &QLineEdit::textEdited, this, &CRightView::OnCommentEdited);
@@ -185,7 +197,13 @@ void CRightView::DeleteRow(int row) {
     bool ready = m_ready;
     m_ready = false;
     m_list->removeRow(row);
+    SelectRow(row);
     m_ready = ready;
+    // The list moves its selection by itself while the row goes, and selecting
+    // the row it already chose reports nothing: report the outcome once, so the
+    // editor never keeps showing the deleted banner.
+    if (m_ready)
+        OnRowSelectionChanged();
 }
 
 int CRightView::RowCount() const {
@@ -205,7 +223,7 @@ void CRightView::OnTitleEdited() {
     if (!m_ready || !node)
         return;
     node->title = Cp932Qt::FromQt(m_title->text());
-    Cp932::CutTo(node->title, 254);
+    Cp932::CutTo(node->title, kTitleBytes);
     if (m_doc.TreeView())
         m_doc.TreeView()->RetitleSelected();
     m_doc.SetModifiedFlag();
@@ -216,7 +234,7 @@ void CRightView::OnCommentEdited() {
     if (!m_ready || !node)
         return;
     node->comment = Cp932Qt::FromQt(m_comment->text());
-    Cp932::CutTo(node->comment, 510);
+    Cp932::CutTo(node->comment, kCommentBytes);
     m_doc.SetModifiedFlag();
 }
 

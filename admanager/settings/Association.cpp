@@ -3,8 +3,15 @@
 #include "common/FileOps.h"
 #include "common/IniProfile.h"
 
+#include <cerrno>
 #include <cstdlib>
+#include <fcntl.h>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <vector>
+
+extern char** environ;
 
 namespace Association {
 namespace {
@@ -13,6 +20,15 @@ namespace {
 const char* const kTypeName = "Zelvor管理 データファイル";
 
 std::string MimePackage() { return DataHome() + "/mime/packages/" + kProgId + ".xml"; }
+// The document icon, under the name desktops derive from the MIME type.
+std::string DocumentIconName() {
+    std::string name = kMimeType;
+    for (char& c : name)
+        if (c == '/')
+            c = '-';
+    return name;
+}
+std::string DocumentIcon() { return DataHome() + "/icons/hicolor/scalable/mimetypes/" + DocumentIconName() + ".svg"; }
 std::string DesktopEntry() { return DataHome() + "/applications/" + kProgId + ".desktop"; }
 std::string DefaultsList() { return DataHome() + "/applications/mimeapps.list"; }
 
@@ -29,6 +45,38 @@ bool MakeDirs(const std::string& dir) {
 
 bool WriteFile(const std::string& path, const std::string& text) {
     return MakeDirs(FileOps::DirName(path)) && FileOps::ReplaceFileAtomic(path, text);
+}
+
+// Runs a program found on the PATH with its output discarded; true when it exits with 0.
+bool Run(std::vector<std::string> args) {
+    std::vector<char*> argv;
+    for (std::string& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    int spawned = ::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0)
+        return false;
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0)
+        if (errno != EINTR)
+            return false;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// Desktops read the MIME and desktop-entry caches, not the files we write: rebuild
+// them. Without the MIME cache no file manager knows the type, so that one counts.
+bool RebuildCaches() {
+    MakeDirs(DataHome() + "/mime/packages");
+    bool mime = Run({"update-mime-database", DataHome() + "/mime"});
+    Run({"update-desktop-database", DataHome() + "/applications"});
+    Run({"gtk-update-icon-cache", "-q", "-t", "-f", DataHome() + "/icons/hicolor"});
+    return mime;
 }
 
 std::string CommandPrefix(const std::string& moduleDir) { return "\"" + moduleDir + "zova_af\""; }
@@ -74,10 +122,14 @@ bool Associate(const std::string& moduleDir) {
     std::string xml = std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                                   "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
                                   "  <mime-type type=\"") +
-                      kMimeType + "\">\n    <comment>" + kTypeName +
-                      "</comment>\n    <glob pattern=\"*.zva\"/>\n  </mime-type>\n</mime-info>\n";
+                      kMimeType + "\">\n    <comment>" + kTypeName + "</comment>\n    <icon name=\"" +
+                      DocumentIconName() + "\"/>\n    <glob pattern=\"*.zva\"/>\n  </mime-type>\n</mime-info>\n";
     if (!WriteFile(MimePackage(), xml))
         return false;
+    // The document icon ships beside the program; a missing one is no reason to fail.
+    std::string icon;
+    if (FileOps::ReadWholeFile(moduleDir + "zva_document.svg", icon))
+        WriteFile(DocumentIcon(), icon);
     // Desktop entries are UTF-8, as is the program folder's path on this system.
     std::string entry = std::string("[Desktop Entry]\nType=Application\nName=") + kTypeName +
                         "\nIcon=" + moduleDir + "zova_af.svg\nExec=" + CommandPrefix(moduleDir) +
@@ -87,7 +139,7 @@ bool Associate(const std::string& moduleDir) {
     IniDocument defaults;
     defaults.Load(DefaultsList());
     defaults.SetString("Default Applications", kMimeType, std::string(kProgId) + ".desktop");
-    return MakeDirs(FileOps::DirName(DefaultsList())) && defaults.Save(DefaultsList());
+    return MakeDirs(FileOps::DirName(DefaultsList())) && defaults.Save(DefaultsList()) && RebuildCaches();
 }
 
 bool Unassociate() {
@@ -102,6 +154,9 @@ bool Unassociate() {
     }
     ok = (FileOps::FileExists(DesktopEntry()) && FileOps::RemoveFileRetry(DesktopEntry())) && ok;
     ok = (FileOps::FileExists(MimePackage()) && FileOps::RemoveFileRetry(MimePackage())) && ok;
+    if (FileOps::FileExists(DocumentIcon()))
+        FileOps::RemoveFileRetry(DocumentIcon());
+    RebuildCaches();
     return ok;
 }
 

@@ -17,6 +17,7 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QToolBar>
+#include <QUrl>
 
 // Icons live in a static library; make sure its resources are registered.
 static void InitIconResources() { Q_INIT_RESOURCE(icons); }
@@ -371,8 +372,9 @@ void CMainFrame::RebuildLinkMenu() {
         a->setEnabled(!m_shownLinks[i].url.isEmpty());
         a->setStatusTip(LinkPrompt(id));
         connect(a, &QAction::triggered, this, [this, url = m_shownLinks[i].url] {
+            // An address without a scheme ("www.example.jp") is a web address, as in the ASP dialog.
             if (!url.isEmpty() && m_openUrl)
-                m_openUrl(url);
+                m_openUrl(QUrl::fromUserInput(url).toString());
         });
     }
 }

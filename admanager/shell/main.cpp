@@ -1,4 +1,5 @@
 #include "admanager/shell/AfManagerApp.h"
+#include "common/ui/AppSetup.h"
 
 #include <QApplication>
 #include <unistd.h>
@@ -10,8 +11,8 @@ int main(int argc, char** argv) {
     // The browser shares its graphics context with the widgets.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
-    app.setApplicationName(u"zova_af"_qs);
-    app.setApplicationDisplayName(u"Zelvor管理"_qs);
+    Q_INIT_RESOURCE(icons); // the icons live in a static library
+    SetUpApplication(app, u"zova_af"_qs, u":/icons/zova_af.svg"_qs);
 
     int code = 0;
     {

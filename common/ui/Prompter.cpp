@@ -9,8 +9,11 @@ namespace {
 Prompter* g_installed = nullptr;
 QString g_title = u"Zelvor管理"_qs;
 
+// A wildcard is no extension to add ("*" would make "ad.*").
+bool IsExtension(const QString& ext) { return !ext.isEmpty() && !ext.contains(QLatin1Char('*')); }
+
 QString WithExtension(QString path, const QString& ext) {
-    if (!path.isEmpty() && !ext.isEmpty() && QFileInfo(path).suffix().isEmpty())
+    if (!path.isEmpty() && IsExtension(ext) && QFileInfo(path).suffix().isEmpty())
         path += QLatin1Char('.') + ext;
     return path;
 }
@@ -57,7 +60,8 @@ QString DialogPrompter::OpenFileName(QWidget* parent, const FileDialog& d) {
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setOption(QFileDialog::ReadOnly);
-    dialog.setDefaultSuffix(d.defaultExtension);
+    if (IsExtension(d.defaultExtension))
+        dialog.setDefaultSuffix(d.defaultExtension);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     return dialog.selectedFiles().constFirst();
@@ -67,7 +71,8 @@ QString DialogPrompter::SaveFileName(QWidget* parent, const FileDialog& d) {
     QFileDialog dialog(parent, QString(), d.directory, d.filter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setDefaultSuffix(d.defaultExtension);
+    if (IsExtension(d.defaultExtension))
+        dialog.setDefaultSuffix(d.defaultExtension);
     if (!d.initialName.isEmpty() && !d.initialName.startsWith(QLatin1Char('*')))
         dialog.selectFile(d.initialName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())

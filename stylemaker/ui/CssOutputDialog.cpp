@@ -1,13 +1,14 @@
 #include "stylemaker/ui/CssOutputDialog.h"
 
+#include "common/ui/AccessibleNames.h"
 #include "common/ui/Prompter.h"
-
 #include "ui_CssOutputDialog.h"
 
 namespace vessilo {
 
 CCssOutputDialog::CCssOutputDialog(QWidget* parent) : QDialog(parent), m_ui(std::make_unique<Ui::CssOutputDialog>()) {
     m_ui->setupUi(this);
+    NameControlsAfterLabels(this);
     connect(m_ui->browsePushButton, &QPushButton::clicked, this, &CCssOutputDialog::OnBrowse);
 }
 

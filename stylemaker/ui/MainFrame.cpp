@@ -20,7 +20,7 @@ CMainFrame::CMainFrame(CVessiloDoc* doc, std::string htmlPath, std::string cssPa
     : QMainWindow(parent), m_doc(doc) {
     InitIconResources();
     setObjectName(u"ZovaAffiliateCSSMaker"_qs);
-    setWindowIcon(QIcon(u":/icons/zova_af.svg"_qs));
+    setWindowIcon(QIcon(u":/icons/vessilo.svg"_qs));
     m_view = new CVessiloView(doc, std::move(htmlPath), std::move(cssPath), this);
     setCentralWidget(m_view);
 

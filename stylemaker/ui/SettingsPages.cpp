@@ -1,5 +1,6 @@
 #include "stylemaker/ui/SettingsPages.h"
 
+#include "common/ui/AccessibleNames.h"
 #include "ui_AdDetailPage.h"
 #include "ui_AdPage.h"
 #include "ui_GeneralPage.h"
@@ -12,6 +13,7 @@ namespace vessilo {
 
 CGeneralPage::CGeneralPage(QWidget* parent) : CStylePage(parent), m_ui(std::make_unique<Ui::GeneralPage>()) {
     m_ui->setupUi(this);
+    NameControlsAfterLabels(this);
     BindName(m_ui->nameLineEdit, &CStyleSettings::szName, 254);
     BindComment(m_ui->commentPlainTextEdit, &CStyleSettings::szComment, 510);
     BindCheck(m_ui->frameWidthCheckBox, &CStyleSettings::bFrameWidth);
@@ -45,6 +47,7 @@ CGeneralPage::~CGeneralPage() = default;
 
 CAdPage::CAdPage(QWidget* parent) : CStylePage(parent), m_ui(std::make_unique<Ui::AdPage>()) {
     m_ui->setupUi(this);
+    NameControlsAfterLabels(this);
     BindCheck(m_ui->dataHoriCheckBox, &CStyleSettings::bDataHori);
     BindCombo(m_ui->dataHoriComboBox, &CStyleSettings::szDataHori);
     BindCheck(m_ui->dataVertCheckBox, &CStyleSettings::bDataVert);
@@ -88,6 +91,7 @@ CAdPage::~CAdPage() = default;
 
 CAdDetailPage::CAdDetailPage(QWidget* parent) : CStylePage(parent), m_ui(std::make_unique<Ui::AdDetailPage>()) {
     m_ui->setupUi(this);
+    NameControlsAfterLabels(this);
     BindCheck(m_ui->titleHoriCheckBox, &CStyleSettings::bTitleHori);
     BindCombo(m_ui->titleHoriComboBox, &CStyleSettings::szTitleHori);
     BindCheck(m_ui->titleTextColorCheckBox, &CStyleSettings::bTitleTextColor);
@@ -134,6 +138,7 @@ CAdDetailPage::~CAdDetailPage() = default;
 
 CPrLinkPage::CPrLinkPage(QWidget* parent) : CStylePage(parent), m_ui(std::make_unique<Ui::PrLinkPage>()) {
     m_ui->setupUi(this);
+    NameControlsAfterLabels(this);
     BindCheck(m_ui->prHoriCheckBox, &CStyleSettings::bPrHori);
     BindCombo(m_ui->prHoriComboBox, &CStyleSettings::szPrHori);
     BindCheck(m_ui->prBackColorCheckBox, &CStyleSettings::bPrBackColor);
@@ -172,6 +177,7 @@ CPrLinkPage::~CPrLinkPage() = default;
 
 CPreviewPage::CPreviewPage(QWidget* parent) : CStylePage(parent), m_ui(std::make_unique<Ui::PreviewPage>()) {
     m_ui->setupUi(this);
+    NameControlsAfterLabels(this);
     BindIndex(m_ui->colsComboBox, &CStyleSettings::nCols, 1);
     BindCheck(m_ui->rowRestCheckBox, &CStyleSettings::bRowRest);
     BindNumber(m_ui->rowsLineEdit, &CStyleSettings::nRows, 31);

@@ -3,6 +3,7 @@
 #include "common/Cp932.h"
 #include "common/ui/Cp932Qt.h"
 #include "common/ui/Prompter.h"
+#include "common/ui/TextLimit.h"
 #include "stylemaker/ui/VessiloDoc.h"
 
 #include <QCheckBox>
@@ -153,12 +154,14 @@ void CStylePage::BindIndex(QComboBox* combo, std::int32_t CStyleSettings::*field
 
 void CStylePage::BindName(QLineEdit* edit, std::string CStyleSettings::*field, int maxBytes) {
     m_bindings.push_back({BindKind::Name, edit, nullptr, field, maxBytes});
+    LimitEditBytes(edit, static_cast<std::size_t>(maxBytes));
     connect(edit, &QLineEdit::textChanged, this, &CStylePage::MarkModified);
     edit->installEventFilter(this);
 }
 
 void CStylePage::BindComment(QPlainTextEdit* edit, std::string CStyleSettings::*field, int maxBytes) {
     m_bindings.push_back({BindKind::Comment, edit, nullptr, field, maxBytes});
+    LimitEditBytes(edit, static_cast<std::size_t>(maxBytes));
     connect(edit, &QPlainTextEdit::textChanged, this, &CStylePage::MarkModified);
     edit->installEventFilter(this);
 }

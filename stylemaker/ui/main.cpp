@@ -1,4 +1,5 @@
 #include "stylemaker/ui/VessiloApp.h"
+#include "common/ui/AppSetup.h"
 
 #include <QApplication>
 #include <unistd.h>
@@ -8,8 +9,8 @@ int main(int argc, char** argv) {
     if (::geteuid() == 0)
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     QApplication app(argc, argv);
-    app.setApplicationName(u"Vessilo"_qs);
-    app.setApplicationDisplayName(u"Zelvor管理 CSSメーカー"_qs);
+    Q_INIT_RESOURCE(icons); // the icons live in a static library
+    SetUpApplication(app, u"Vessilo"_qs, u":/icons/vessilo.svg"_qs);
     app.setApplicationVersion(u"1.0.0.1"_qs);
 
     int code = 0;

@@ -49,12 +49,37 @@ CHtmlGenerateDlg::CHtmlGenerateDlg(CAfManagerDoc& doc, std::vector<const Banner*
       m_hosts(hosts), m_moduleDir(std::move(moduleDir)) {
     m_ui->setupUi(this);
     setWindowFlag(Qt::WindowMaximizeButtonHint, true);
-    setWindowIcon(QApplication::windowIcon());
-    // The browser fills whatever the controls leave below them.
+    // The dialog holds pointers into the document: nothing behind it may change it.
+    setWindowModality(Qt::WindowModal);
+    // The controls keep their places and sizes; only the browser below them grows.
+    const QMargins margins = m_ui->mainLayout->contentsMargins();
+    m_ui->controlsWidget->setFixedSize(
+        std::max(m_ui->controlsWidget->sizeHint().width(), width() - margins.left() - margins.right()),
+        m_ui->controlsWidget->sizeHint().height());
     m_browser = new CWebBrowser2(this);
     m_browser->setObjectName(u"previewWebBrowser"_qs);
     m_browser->setMinimumHeight(120);
     m_ui->mainLayout->addWidget(m_browser, 1);
+
+    // Names for screen readers and tests: each control's own label.
+    const std::pair<QWidget*, QString> names[] = {
+        {m_ui->titleLineEdit, u"Title"_qs},
+        {m_ui->commentLineEdit, u"Comment"_qs},
+        {m_ui->columnsComboBox, u"列　数"_qs},
+        {m_ui->rowsLineEdit, u"行数"_qs},
+        {m_ui->pageCountLineEdit, u"ページ数"_qs},
+        {m_ui->tagClassLineEdit, u"タグClass名"_qs},
+        {m_ui->layout1ComboBox, u"バナーのレイアウト 1"_qs},
+        {m_ui->layout2ComboBox, u"バナーのレイアウト 2"_qs},
+        {m_ui->layout3ComboBox, u"バナーのレイアウト 3"_qs},
+        {m_ui->outputPathLineEdit, u"ローカル"_qs},
+        {m_ui->remoteFileLineEdit, u"FTPのファイル名"_qs},
+        {m_ui->styleSheetLineEdit, u"スタイルシート"_qs},
+        {m_ui->htmlPlainTextEdit, u"HTML"_qs},
+        {m_browser, u"プレビュー表示"_qs},
+    };
+    for (const auto& [widget, name] : names)
+        widget->setAccessibleName(name);
 
     for (QLineEdit* edit : {m_ui->tagClassLineEdit, m_ui->outputPathLineEdit, m_ui->remoteFileLineEdit,
                             m_ui->styleSheetLineEdit, m_ui->rowsLineEdit})
@@ -176,6 +201,8 @@ std::optional<AdBlockResult> CHtmlGenerateDlg::Generate(const AdBlockOptions& op
 }
 
 void CHtmlGenerateDlg::OnPreview() {
+    // A preview that gives no page shows no text of an earlier one.
+    m_ui->htmlPlainTextEdit->clear();
     std::optional<AdBlockOptions> options = ReadOptions();
     if (!options)
         return;
@@ -236,7 +263,8 @@ void CHtmlGenerateDlg::OnCopy() {
 }
 
 void CHtmlGenerateDlg::OnBrowseOutput() {
-    Prompter::FileDialog dialog{u"*"_qs, u"*.*"_qs, u"全てのファイル(*.*)"_qs, {}};
+    // Any name, with or without an extension, is written as typed.
+    Prompter::FileDialog dialog{{}, {}, u"全てのファイル(*)"_qs, {}};
     QString name = Prompter::Current().SaveFileName(this, dialog);
     if (!name.isEmpty())
         m_ui->outputPathLineEdit->setText(name);

@@ -288,7 +288,6 @@ void CAfManagerDoc::OnDeleteBanner() {
     if (Banner* banner = m_list->RowBanner(row))
         banner->live = 0;
     m_list->DeleteRow(row);
-    m_list->SelectRow(row);
     SetModifiedFlag();
 }
 

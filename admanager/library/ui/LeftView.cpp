@@ -88,6 +88,24 @@ void DragTreeCtrl::keyPressEvent(QKeyEvent* event) {
     QTreeWidget::keyPressEvent(event);
 }
 
+// A click never leaves the current item unselected (Ctrl+click would toggle it
+// off): the current item and the selection must agree.
+QItemSelectionModel::SelectionFlags DragTreeCtrl::selectionCommand(const QModelIndex& index,
+                                                                   const QEvent* event) const {
+    QItemSelectionModel::SelectionFlags flags = QTreeWidget::selectionCommand(index, event);
+    if (index.isValid() && (flags & (QItemSelectionModel::Toggle | QItemSelectionModel::Deselect)))
+        return QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows;
+    return flags;
+}
+
+void DragTreeCtrl::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+    // The view makes an item current without selecting it (on focus, for one):
+    // select it, so what the panes show is what the tree shows selected.
+    if (current.isValid() && selectionModel() && !selectionModel()->isSelected(current))
+        selectionModel()->select(current, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    QTreeWidget::currentChanged(current, previous);
+}
+
 void DragTreeCtrl::contextMenuEvent(QContextMenuEvent* event) {
     QTreeWidgetItem* item = itemAt(viewport()->mapFromGlobal(event->globalPos()));
     Q_EMIT contextMenuAt(item, event->globalPos());
@@ -104,7 +122,8 @@ void DragTreeCtrl::BeginDrag(QTreeWidgetItem* item, const QPoint& globalPos) {
     m_dragImage->adjustSize();
     m_dragImage->move(globalPos);
     m_dragImage->show();
-    grabMouse();
+    // The viewport, not the tree: a scroll area hands a grab's events to its parent.
+    viewport()->grabMouse();
     setFocus();
 }
 
@@ -120,7 +139,7 @@ void DragTreeCtrl::SetDropTarget(QTreeWidgetItem* item) {
 
 void DragTreeCtrl::EndDrag(const QPoint& viewportPos) {
     m_dragging = false;
-    releaseMouse();
+    viewport()->releaseMouse();
     QTreeWidgetItem* target = itemAt(viewportPos);
     delete m_dragImage;
     m_dragImage = nullptr;
@@ -185,7 +204,12 @@ void CLeftView::Rebuild() {
     m_filling = false;
 }
 
-void CLeftView::ExpandAllItems() { m_tree->expandAll(); }
+void CLeftView::ExpandAllItems() {
+    m_tree->expandAll();
+    // expandAll() reports no item as expanded: set the folder images here.
+    for (QTreeWidgetItemIterator it(m_tree); *it; ++it)
+        ApplyIcon(*it, (*it)->isExpanded());
+}
 
 QTreeWidgetItem* CLeftView::AddChildCopy(LibraryNode& folder, const LibraryNode& source, QTreeWidgetItem* folderItem) {
     if (!folderItem)

@@ -30,6 +30,9 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
+                                                         const QEvent* event = nullptr) const override;
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
 
 private:
     void BeginDrag(QTreeWidgetItem* item, const QPoint& globalPos);

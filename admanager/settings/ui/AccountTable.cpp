@@ -12,6 +12,8 @@ void SetUp(QTableWidget* table, int firstWidth, int secondWidth) {
     table->horizontalHeader()->setStretchLastSection(true);
     table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 6);
     table->setWordWrap(false);
+    // Tab leaves the list for the next control, as in report-style lists.
+    table->setTabKeyNavigation(false);
 }
 
 void SetRow(QTableWidget* table, int row, const QString& first, const QString& second) {

@@ -21,6 +21,10 @@ constexpr int kUrlWidth = 300;
 CAspDlg::CAspDlg(AspList& list, UrlOpener openUrl, QWidget* parent)
     : QDialog(parent), m_ui(std::make_unique<Ui::AspDlg>()), m_list(list), m_work(list), m_openUrl(std::move(openUrl)) {
     m_ui->setupUi(this);
+    // These two edits are labelled by their copy buttons.
+    m_ui->userIdLineEdit->setAccessibleName(u"ユーザID"_qs);
+    m_ui->passwordLineEdit->setAccessibleName(u"パスワード"_qs);
+    m_ui->aspTableWidget->setAccessibleName(u"ASP一覧"_qs);
     AccountTable::SetUp(m_ui->aspTableWidget, kNameWidth, kUrlWidth);
     if (!m_openUrl)
         m_openUrl = [](const QString& url) { QDesktopServices::openUrl(QUrl(url)); };

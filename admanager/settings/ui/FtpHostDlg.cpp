@@ -18,6 +18,7 @@ constexpr int kHostWidth = 300;
 CFtpHostDlg::CFtpHostDlg(FtpHostList& list, QWidget* parent)
     : QDialog(parent), m_ui(std::make_unique<Ui::FtpHostDlg>()), m_list(list), m_work(list) {
     m_ui->setupUi(this);
+    m_ui->hostTableWidget->setAccessibleName(u"FTPホスト一覧"_qs);
     AccountTable::SetUp(m_ui->hostTableWidget, kNameWidth, kHostWidth);
 
     const std::pair<QLineEdit*, FtpField> edits[] = {

@@ -16,6 +16,14 @@ CFtpUploadDlg::CFtpUploadDlg(FtpHostList& hosts, std::string moduleDir, std::str
       m_hostName(std::move(hostName)), m_localPath(std::move(localPath)), m_remoteName(std::move(remoteName)),
       m_pageFiles(pageFiles) {
     m_ui->setupUi(this);
+    // Names for screen readers and tests: each control's own label.
+    const std::pair<QWidget*, QString> names[] = {
+        {m_ui->hostComboBox, u"FTP設定選択"_qs},          {m_ui->hostLineEdit, u"ホスト名（IPアドレス）"_qs},
+        {m_ui->portLineEdit, u"Port"_qs},                  {m_ui->userLineEdit, u"ユーザ名"_qs},
+        {m_ui->passwordLineEdit, u"パスワード"_qs},        {m_ui->directoryLineEdit, u"ホストのカレントディレクトリ"_qs},
+        {m_ui->logListWidget, u"ログ"_qs}};
+    for (const auto& [widget, name] : names)
+        widget->setAccessibleName(name);
     m_ui->stopPushButton->setEnabled(false);
     connect(m_ui->hostComboBox, &QComboBox::currentIndexChanged, this, &CFtpUploadDlg::ShowHost);
     connect(m_ui->startPushButton, &QPushButton::clicked, this, &CFtpUploadDlg::OnStart);

@@ -30,6 +30,8 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
+#include <QTreeWidget>
 #include <QWebEngineView>
 
 using testutil::ScriptedPrompter;
@@ -436,8 +438,26 @@ private Q_SLOTS:
         m_doc->OnEditCommand(Cmd::SelectAll, title);
         m_doc->OnEditCommand(Cmd::EditCut, title);
         QCOMPARE(title->text(), Cp932Qt::ToQt(m_doc->State().currentNode->title));
-        // Other widgets ignore the keys.
-        m_doc->OnEditCommand(Cmd::EditPaste, m_frame->TreePane()->Tree());
+        // Other widgets ignore the keys: the tree gives nothing to the clipboard and
+        // takes nothing from it, and the library stays as it was.
+        QTreeWidget* tree = m_frame->TreePane()->Tree();
+        auto treeTexts = [tree] {
+            QStringList texts;
+            for (QTreeWidgetItemIterator it(tree); *it; ++it)
+                texts << (*it)->text(0);
+            return texts;
+        };
+        const QStringList before = treeTexts();
+        QTreeWidgetItem* current = tree->currentItem();
+        m_doc->SetModifiedFlag(false);
+        clipboard->setText(u"広告"_qs);
+        for (int id : {Cmd::EditCopy, Cmd::EditCut, Cmd::EditPaste, Cmd::EditUndo, Cmd::SelectAll})
+            m_doc->OnEditCommand(id, tree);
+        QCOMPARE(clipboard->text(), u"広告"_qs);
+        QCOMPARE(treeTexts(), before);
+        QCOMPARE(tree->currentItem(), current);
+        QCOMPARE(tree->selectedItems().size(), 1);
+        QVERIFY(!m_doc->IsModified());
         // The frame carries the keys, Alt+Backspace among them.
         QVERIFY(m_frame->Action(Cmd::EditUndo)->shortcuts().contains(QKeySequence(u"Alt+Backspace"_qs)));
         QVERIFY(m_frame->Action(Cmd::EditPaste)->shortcuts().contains(QKeySequence(u"Shift+Ins"_qs)));

@@ -18,10 +18,12 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QFileInfo>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTimer>
 #include <QMenu>
+#include <QProcess>
 #include <QScreen>
 #include <QSplitter>
 #include <QTableWidget>
@@ -431,7 +433,7 @@ private Q_SLOTS:
         QVERIFY(!tail()[0]->isEnabled());
         QCOMPARE(tail()[0]->statusTip(), u"リンクがありません。"_qs);
 
-        links = {{u"A8"_qs, u"https://a8.example/"_qs}, {u"VC"_qs, QString()}, {u"afb"_qs, u"https://afb.example/"_qs}};
+        links = {{u"A8"_qs, u"https://a8.example/"_qs}, {u"VC"_qs, QString()}, {u"afb"_qs, u"www.afb.example"_qs}};
         for (int pass = 0; pass < 2; ++pass) {
             Q_EMIT Frame().LinkMenu()->aboutToShow();
             QList<QAction*> items = tail();
@@ -441,8 +443,9 @@ private Q_SLOTS:
             QCOMPARE(items[0]->statusTip(), u"https://a8.example/"_qs);
             QCOMPARE(items[1]->statusTip(), u"リンク先が設定されていません。"_qs);
         }
+        // An address without a scheme opens as a web address, not a local file.
         tail()[2]->trigger();
-        QCOMPARE(opened, QStringList{u"https://afb.example/"_qs});
+        QCOMPARE(opened, QStringList{u"http://www.afb.example"_qs});
     }
 
     void geometryRules() {
@@ -483,8 +486,21 @@ private Q_SLOTS:
         std::string dir = m_module.path().toStdString() + "/";
         QVERIFY(!Association::IsAssociated(dir));
         QVERIFY(!Association::Unassociate()); // nothing to remove
+        QVERIFY(FileOps::WriteWholeFile(dir + "zva_document.svg", "<svg xmlns=\"http://www.w3.org/2000/svg\"/>"));
         QVERIFY(Association::Associate(dir));
         QVERIFY(Association::IsAssociated(dir));
+        // The desktop sees it: the type of a .zva file, its default program and its icon.
+        auto xdgMime = [](const QStringList& args) {
+            QProcess p;
+            p.start(u"xdg-mime"_qs, args);
+            return p.waitForFinished(20000) ? QString::fromUtf8(p.readAllStandardOutput()).trimmed() : QString();
+        };
+        const QString sample = m_module.filePath(u"x.zva"_qs);
+        QVERIFY(FileOps::WriteWholeFile(sample.toStdString(), ""));
+        QCOMPARE(xdgMime({u"query"_qs, u"filetype"_qs, sample}), QString::fromLatin1(Association::kMimeType));
+        QCOMPARE(xdgMime({u"query"_qs, u"default"_qs, QString::fromLatin1(Association::kMimeType)}),
+                 u"Zova.AffiliateManage.desktop"_qs);
+        QVERIFY(QFileInfo::exists(m_xdg.filePath(u"data/icons/hicolor/scalable/mimetypes/application-x-zova-af.svg"_qs)));
         // Letter case of the path does not matter; another folder does.
         QVERIFY(Association::IsAssociated(QString::fromStdString(dir).toUpper().toStdString()));
         QVERIFY(!Association::IsAssociated(dir + "moved/"));

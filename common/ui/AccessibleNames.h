@@ -1,0 +1,9 @@
+#pragma once
+
+class QWidget;
+
+// Gives every edit, combo box and list below root that has no accessible name the
+// text of the label it stands beside: the last label or check box before it, with
+// a side label ("左", "右", ...) added when there is one. Screen readers read these
+// names, and a combo box would otherwise be named after its current value.
+void NameControlsAfterLabels(QWidget* root);
