@@ -121,12 +121,14 @@ void CStylePage::BindCheck(QCheckBox* box, std::int32_t CStyleSettings::*field) 
 
 void CStylePage::BindNumber(QLineEdit* edit, std::int32_t CStyleSettings::*field, int maxChars) {
     m_bindings.push_back({BindKind::Number, edit, field, nullptr, maxChars});
+    LimitEditBytes(edit, static_cast<std::size_t>(maxChars));
     connect(edit, &QLineEdit::textChanged, this, &CStylePage::MarkModified);
     edit->installEventFilter(this);
 }
 
 void CStylePage::BindColor(QLineEdit* edit, QLabel* swatch, QPushButton* picker, std::string CStyleSettings::*field) {
     m_bindings.push_back({BindKind::Color, edit, nullptr, field, 14, swatch, picker});
+    LimitEditBytes(edit, 14);
     connect(edit, &QLineEdit::textChanged, this, &CStylePage::MarkModified);
     edit->installEventFilter(this);
     swatch->installEventFilter(this);

@@ -202,6 +202,9 @@ void CLeftView::Rebuild() {
     InsertSubtree(nullptr, m_doc.Library().root);
     ExpandAllItems();
     m_filling = false;
+    // Should the view have made an item current meanwhile, the document hears of it.
+    if (QTreeWidgetItem* selected = SelectedItem())
+        OnCurrentItemChanged(selected);
 }
 
 void CLeftView::ExpandAllItems() {

@@ -281,6 +281,39 @@ private Q_SLOTS:
         QCOMPARE(m_item->banners[2]->name, std::string("b3"));
     }
 
+    // Deleting a row in the middle: the editor shows the banner now in that row,
+    // and the banner commands act on it; deleting the last row leaves it disabled.
+    void deletingARowShowsTheBannerNowSelected() {
+        MakeLibrary();
+        List().SelectRow(1); // b2
+        m_frame->Action(Cmd::DeleteBanner)->trigger();
+        QCOMPARE(List().SelectedRow(), 1);
+        QCOMPARE(m_doc->State().currentBanner, m_item->banners[2].get());
+        QCOMPARE(Editor().NameEdit()->text(), u"b3"_qs);
+        QVERIFY(Editor().NameEdit()->isEnabled());
+        QVERIFY(m_frame->Action(Cmd::CopyBanner)->isEnabled());
+        Editor().NameEdit()->insert(u"x"_qs);
+        QCOMPARE(m_item->banners[2]->name, std::string("b3x"));
+        QCOMPARE(m_item->banners[1]->name, std::string("b2"));
+        m_frame->Action(Cmd::DeleteBanner)->trigger(); // the last row
+        QCOMPARE(List().SelectedRow(), -1);
+        QCOMPARE(m_doc->State().currentBanner, nullptr);
+        QVERIFY(!Editor().NameEdit()->isEnabled());
+        QVERIFY(!m_frame->Action(Cmd::CopyBanner)->isEnabled());
+    }
+
+    // The list pane's edits take no more than the node keeps.
+    void titleAndCommentTakeWhatIsKept() {
+        MakeLibrary();
+        List().TitleEdit()->selectAll();
+        List().TitleEdit()->insert(QString(300, u'あ'));
+        QCOMPARE(List().TitleEdit()->text(), QString(127, u'あ'));
+        QCOMPARE(m_item->title.size(), std::size_t(254));
+        List().CommentEdit()->insert(QString(600, u'x') + u"😀"_qs);
+        QCOMPARE(List().CommentEdit()->text(), QString(510, u'x'));
+        QCOMPARE(m_item->comment, std::string(510, 'x'));
+    }
+
     void sortingAlternatesAcrossColumns() {
         MakeLibrary();
         auto names = [this] {

@@ -19,6 +19,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QFileInfo>
+#include <QIcon>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTimer>
@@ -30,6 +31,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 #include <set>
 
 using testutil::ScriptedPrompter;
@@ -248,6 +250,30 @@ private Q_SLOTS:
         Run(Cmd::DeleteBanner);
         QCOMPARE(list->SelectedRow(), -1); // the last row leaves nothing selected
         QCOMPARE(CountLiveBanners(*Doc().State().currentNode), 1);
+    }
+
+    // Every expanded folder shows the open image, also those the first expansion opened.
+    void folderImagesFollowExpansion() {
+        MakeLibrary();
+        QTreeWidget* tree = Frame().TreePane()->Tree();
+        auto image = [](const char* name) {
+            return QIcon(QStringLiteral(":/icons/") + QLatin1String(name) + QStringLiteral(".svg")).pixmap(16).toImage();
+        };
+        auto check = [&] {
+            for (QTreeWidgetItemIterator it(tree); *it; ++it) {
+                const LibraryNode* node = CLeftView::NodeOf(*it);
+                if (!node->IsFolder() || node->IsRoot())
+                    continue;
+                QCOMPARE((*it)->icon(0).pixmap(16).toImage(),
+                         image((*it)->isExpanded() ? "folder_open" : "folder_closed"));
+            }
+        };
+        Frame().TreePane()->Rebuild();
+        check();
+        QTreeWidgetItem* folder = Find("A");
+        QVERIFY(folder && folder->isExpanded());
+        folder->setExpanded(false);
+        check();
     }
 
     void draggingMovesOnlyWhereAllowed() {
