@@ -46,6 +46,8 @@ CDataCtrlView::CDataCtrlView(CAfManagerDoc& doc, QWidget* parent)
     : QScrollArea(parent), m_doc(doc), m_ui(std::make_unique<Ui::DataCtrlView>()), m_form(new QWidget) {
     setObjectName(u"dataCtrlView"_qs);
     setFrameShape(QFrame::NoFrame);
+    // The pane is no stop of its own for Tab: focus goes straight to its fields.
+    setFocusPolicy(Qt::NoFocus);
     setWidgetResizable(true);
     m_ui->setupUi(m_form);
     m_form->setObjectName(u"dataCtrlForm"_qs);

@@ -1,6 +1,8 @@
 #include "common/ui/AccessibleNames.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
@@ -32,7 +34,48 @@ bool IsNamedControl(const QWidget* w) {
            qobject_cast<const QPlainTextEdit*>(w) || qobject_cast<const QAbstractItemView*>(w);
 }
 
+class NamedComboBox : public QAccessibleWidget {
+public:
+    explicit NamedComboBox(QComboBox* combo) : QAccessibleWidget(combo, QAccessible::ComboBox) {}
+
+    QString text(QAccessible::Text t) const override {
+        if (t == QAccessible::Name && !Combo()->accessibleName().isEmpty())
+            return Combo()->accessibleName();
+        if (t == QAccessible::Name || t == QAccessible::Value)
+            return Combo()->currentText();
+        return QAccessibleWidget::text(t);
+    }
+    // The drop-down list, and the edit of an editable combo box, as Qt gives them.
+    int childCount() const override { return Combo()->isEditable() ? 2 : 1; }
+    QAccessibleInterface* child(int index) const override {
+        if (index == 0)
+            return QAccessible::queryAccessibleInterface(Combo()->view());
+        if (index == 1 && Combo()->isEditable())
+            return QAccessible::queryAccessibleInterface(Combo()->lineEdit());
+        return nullptr;
+    }
+    int indexOfChild(const QAccessibleInterface* child) const override {
+        if (!child)
+            return -1;
+        if (child->object() == Combo()->view())
+            return 0;
+        return Combo()->isEditable() && child->object() == Combo()->lineEdit() ? 1 : -1;
+    }
+
+private:
+    QComboBox* Combo() const { return static_cast<QComboBox*>(widget()); }
+};
+
+QAccessibleInterface* ComboBoxFactory(const QString& className, QObject* object) {
+    if (className == u"QComboBox"_qs)
+        if (auto* combo = qobject_cast<QComboBox*>(object))
+            return new NamedComboBox(combo);
+    return nullptr;
+}
+
 } // namespace
+
+void InstallComboBoxNames() { QAccessible::installFactory(ComboBoxFactory); }
 
 void NameControlsAfterLabels(QWidget* root) {
     QString row;

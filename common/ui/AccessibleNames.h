@@ -7,3 +7,8 @@ class QWidget;
 // a side label ("左", "右", ...) added when there is one. Screen readers read these
 // names, and a combo box would otherwise be named after its current value.
 void NameControlsAfterLabels(QWidget* root);
+
+// Lets screen readers and tests see a combo box's accessible name as its name.
+// Qt names a combo box after its current text on Linux and gives the label only
+// as a relation; the current text stays its value. Installed once per program.
+void InstallComboBoxNames();

@@ -1,5 +1,7 @@
 #include "common/ui/AppSetup.h"
 
+#include "common/ui/AccessibleNames.h"
+
 #include <QApplication>
 #include <QIcon>
 #include <QKeyEvent>
@@ -49,5 +51,6 @@ void SetUpApplication(QApplication& app, const QString& name, const QString& ico
     QCoreApplication::setApplicationName(name);
     QApplication::setWindowIcon(QIcon(iconPath));
     InstallJapaneseQtTexts(app);
+    InstallComboBoxNames();
     app.installEventFilter(new FocusedButtonEnter(&app));
 }

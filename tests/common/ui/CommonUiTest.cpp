@@ -3,6 +3,7 @@
 #include "common/ui/Cp932Qt.h"
 #include "common/ui/TextLimit.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -138,6 +139,12 @@ private Q_SLOTS:
         QCOMPARE(widthEdit->accessibleName(), u"幅"_qs);
         QCOMPARE(widthUnit->accessibleName(), u"幅"_qs);
         QCOMPARE(named->accessibleName(), u"名前"_qs);
+        // What a screen reader hears: the combo box by its label, its value by the choice.
+        QAccessibleInterface* combo = QAccessible::queryAccessibleInterface(widthUnit);
+        QVERIFY(combo);
+        QCOMPARE(combo->text(QAccessible::Name), u"幅"_qs);
+        QCOMPARE(combo->text(QAccessible::Value), u"px"_qs);
+        QCOMPARE(combo->childCount(), 1);
     }
 };
 
