@@ -51,11 +51,6 @@ CHtmlGenerateDlg::CHtmlGenerateDlg(CAfManagerDoc& doc, std::vector<const Banner*
     setWindowFlag(Qt::WindowMaximizeButtonHint, true);
     // The dialog holds pointers into the document: nothing behind it may change it.
     setWindowModality(Qt::WindowModal);
-    // The controls keep their places and sizes; only the browser below them grows.
-    const QMargins margins = m_ui->mainLayout->contentsMargins();
-    m_ui->controlsWidget->setFixedSize(
-        std::max(m_ui->controlsWidget->sizeHint().width(), width() - margins.left() - margins.right()),
-        m_ui->controlsWidget->sizeHint().height());
     m_browser = new CWebBrowser2(this);
     m_browser->setObjectName(u"previewWebBrowser"_qs);
     m_browser->setMinimumHeight(120);
@@ -106,6 +101,11 @@ CHtmlGenerateDlg::CHtmlGenerateDlg(CAfManagerDoc& doc, std::vector<const Banner*
     connect(m_ui->styleSheetBrowsePushButton, &QPushButton::clicked, this, &CHtmlGenerateDlg::OnBrowseStyleSheet);
 
     SetUp();
+    // The controls keep their places and sizes (as filled); only the browser below them grows.
+    const QMargins margins = m_ui->mainLayout->contentsMargins();
+    const QSize controls = m_ui->controlsWidget->sizeHint();
+    m_ui->controlsWidget->setFixedSize(std::max(controls.width(), width() - margins.left() - margins.right()),
+                                       controls.height());
 }
 
 CHtmlGenerateDlg::~CHtmlGenerateDlg() = default;
