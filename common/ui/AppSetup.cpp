@@ -6,7 +6,9 @@
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLibraryInfo>
+#include <QPointer>
 #include <QPushButton>
+#include <QTimer>
 #include <QTranslator>
 
 namespace {
@@ -36,6 +38,87 @@ protected:
     }
 };
 
+// A modal dialog keeps everything behind it still, whatever the window system
+// does. Qt loses a dialog's modal state when it recreates the dialog's window for
+// an embedded browser, and without a window manager (and with some) a click on
+// the window behind gives it the keyboard: its shortcuts and menus would then run
+// commands on a document the dialog is working on. So the dialogs shown modally
+// are tracked here, input to any other window is swallowed while one is up, and
+// activation goes back to it.
+class ModalGuard : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        switch (event->type()) {
+        case QEvent::Show:
+        case QEvent::Hide:
+            if (auto* widget = qobject_cast<QWidget*>(watched); widget && widget->isWindow())
+                Track(widget, event->type() == QEvent::Show);
+            return false;
+        case QEvent::WindowActivate:
+            if (auto* widget = qobject_cast<QWidget*>(watched); widget && widget->isWindow() && IsBlocked(widget))
+                QTimer::singleShot(0, this, [this] {
+                    if (QWidget* modal = TopModal()) {
+                        modal->raise();
+                        modal->activateWindow();
+                    }
+                });
+            return false;
+        case QEvent::Shortcut:
+        case QEvent::ShortcutOverride:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::Wheel:
+        case QEvent::ContextMenu:
+        case QEvent::DragEnter:
+        case QEvent::Drop: {
+            // An action's shortcut belongs to the widget that holds the action.
+            auto* widget = qobject_cast<QWidget*>(watched);
+            if (!widget && watched->parent())
+                widget = qobject_cast<QWidget*>(watched->parent());
+            return widget && IsBlocked(widget);
+        }
+        default: return false;
+        }
+    }
+
+private:
+    void Track(QWidget* window, bool shown) {
+        m_modals.removeAll(nullptr);
+        m_modals.removeAll(QPointer<QWidget>(window));
+        if (shown && window->windowModality() != Qt::NonModal)
+            m_modals.append(window);
+    }
+
+    QWidget* TopModal() {
+        m_modals.removeAll(nullptr);
+        for (auto it = m_modals.crbegin(); it != m_modals.crend(); ++it)
+            if ((*it)->isVisible())
+                return *it;
+        return nullptr;
+    }
+
+    // Everything but the top modal dialog and the windows it owns (message boxes,
+    // its own dialogs) is blocked. Popups are left alone: only what has the focus
+    // opens one (a completer's list has no parent at all), and a click outside closes it.
+    bool IsBlocked(const QWidget* widget) {
+        const QWidget* modal = TopModal();
+        if (!modal || widget->window()->windowType() == Qt::Popup)
+            return false;
+        for (const QWidget* w = widget; w; w = w->parentWidget())
+            if (w == modal)
+                return false;
+        return true;
+    }
+
+    QList<QPointer<QWidget>> m_modals;
+};
+
 } // namespace
 
 bool InstallJapaneseQtTexts(QApplication& app) {
@@ -53,4 +136,5 @@ void SetUpApplication(QApplication& app, const QString& name, const QString& ico
     InstallJapaneseQtTexts(app);
     InstallComboBoxNames();
     app.installEventFilter(new FocusedButtonEnter(&app));
+    app.installEventFilter(new ModalGuard(&app));
 }
