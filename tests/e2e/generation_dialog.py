@@ -83,6 +83,21 @@ class GenerationJourney:
         s.check_equal(af.captions(), captions, "window captions after Ctrl+N behind the dialog")
         s.check(CAPTION in af.captions(), "the generation dialog stays open")
 
+    def names(self):
+        s = self.s
+        s.step("every control carries its own label's name, combo boxes too")
+        wanted = {
+            "combo box": ["列　数", "バナーのレイアウト 1", "バナーのレイアウト 2", "バナーのレイアウト 3"],
+            "text": ["Title", "Comment", "行数", "ページ数", "タグClass名", "ローカル", "FTPのファイル名",
+                     "スタイルシート", "HTML"],
+        }
+        for role, names in wanted.items():
+            found = [a.name for a in harness.find_all(self.dlg, pred=lambda a, r=role: role_name(a) == r)]
+            for name in names:
+                s.check(found.count(name) == 1, f"one {role} named {name!r} in the dialog: found {found}")
+        asp = [a.name for a in harness.find_all(self.af.main, role="combo box")]
+        s.check("ASP" in asp, f"the editor's ASP box is named ASP: combo boxes {asp}")
+
     def preview(self):
         s, folder = self.s, self.af.folder
         s.step("プレビュー fills the HTML box and shows the block")
@@ -229,6 +244,7 @@ class GenerationJourney:
         self.open_dialog(ITEM)
         wid = x_window(self.s, self.app.pid, CAPTION)
         self.s.check(bool(wid), f"the dialog's caption reads exactly {CAPTION!r}")
+        self.names()
         self.preview()
         self.no_page()
         local = self.local_output()
