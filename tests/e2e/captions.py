@@ -1,7 +1,10 @@
 """What the X server shows as window captions, and the texts of a message box's buttons."""
 
+import subprocess
+
 import harness
 from admanager import AdManager
+from dialogs import x_window
 
 SAVE_QUESTION = "内容が更新されています。\n保存しますか？"
 
@@ -35,6 +38,12 @@ def journey(s):
     app.menu("ヘルプ(H)", "バージョン情報(A)...")
     about = app.wait_dialog()
     af.wait_caption("Zelvor管理 のバージョン情報")
+    # The about box takes the program's icon, as every window does.
+    for caption in ("Zelvor管理 - sample.zva", "Zelvor管理 のバージョン情報"):
+        wid = x_window(s, app.pid, caption)
+        icon = subprocess.run(["xprop", "-id", wid, "_NET_WM_ICON"], capture_output=True, text=True,
+                              env=s.env).stdout
+        s.check("_NET_WM_ICON(CARDINAL) = " in icon, f"{caption!r} has an icon: {harness.short(icon)}")
     s.key("Escape")
     harness.wait_until(lambda: not app.dialogs(), what="the about box to close")
 
