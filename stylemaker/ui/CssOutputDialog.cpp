@@ -2,6 +2,7 @@
 
 #include "common/ui/AccessibleNames.h"
 #include "common/ui/Prompter.h"
+#include "common/ui/TextLimit.h"
 #include "ui_CssOutputDialog.h"
 
 namespace vessilo {
@@ -9,6 +10,9 @@ namespace vessilo {
 CCssOutputDialog::CCssOutputDialog(QWidget* parent) : QDialog(parent), m_ui(std::make_unique<Ui::CssOutputDialog>()) {
     m_ui->setupUi(this);
     NameControlsAfterLabels(this);
+    // What the style file keeps of the two.
+    LimitEditBytes(m_ui->pathLineEdit, 259);
+    LimitEditBytes(m_ui->tagClassLineEdit, 254);
     connect(m_ui->browsePushButton, &QPushButton::clicked, this, &CCssOutputDialog::OnBrowse);
 }
 
