@@ -14,7 +14,7 @@ int Dump(CommandContext& ctx, const std::string& path) {
     AdLibrary library;
     if (!LoadLibrary(library, path))
         return ctx.Fail("ファイルの読み込みに失敗しました。");
-    ctx.out << LibraryToJson(library).dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+    WriteLibraryJson(library, ctx.out);
     return 0;
 }
 

@@ -4,56 +4,105 @@
 #include "common/Cp932.h"
 
 #include <limits>
+#include <ostream>
 #include <unordered_set>
 
 using nlohmann::json;
-using nlohmann::ordered_json;
 
 namespace {
 
-ordered_json BannerToJson(const Banner& b) {
-    ordered_json j;
-    j["asp"] = Cp932::ToUtf8(b.asp);
-    j["advertiser"] = Cp932::ToUtf8(b.advertiser);
-    j["name"] = Cp932::ToUtf8(b.name);
-    j["cpm"] = b.cpm;
-    j["cpc"] = b.cpc;
-    j["fixedRate"] = b.fixedRate;
-    j["fixedFee"] = b.fixedFee;
-    j["comment"] = Cp932::ToUtf8(b.comment);
-    j["tag"] = Cp932::ToUtf8(b.tag);
-    return j;
-}
+// Writes the JSON text of a library as it goes, laid out as a two-space
+// indented dump: a large library never exists a second time as a JSON tree.
+class JsonWriter {
+public:
+    explicit JsonWriter(std::ostream& out) : m_out(out) {}
 
-ordered_json NodeToJson(const LibraryNode& n) {
-    ordered_json j;
-    j["id"] = Cp932::ToUtf8(n.id);
-    j["flags"] = n.flags;
-    j["title"] = Cp932::ToUtf8(n.title);
-    j["comment"] = Cp932::ToUtf8(n.comment);
-    j["outputPath"] = Cp932::ToUtf8(n.outputPath);
-    j["ftpUpload"] = n.ftpUpload;
-    j["remoteFile"] = Cp932::ToUtf8(n.remoteFile);
-    j["styleSheet"] = Cp932::ToUtf8(n.styleSheet);
-    j["tagClass"] = Cp932::ToUtf8(n.tagClass);
-    j["columnIndex"] = n.columnIndex;
-    j["rowLimit"] = n.rowLimit;
-    j["rowCount"] = n.rowCount;
-    j["multiPage"] = n.multiPage;
-    j["layout"] = {n.layout[0], n.layout[1], n.layout[2]};
-    j["ftpHost"] = Cp932::ToUtf8(n.ftpHost);
-    ordered_json children = ordered_json::array();
-    for (const auto& child : n.children)
-        if (!child->IsDeleted())
-            children.push_back(NodeToJson(*child));
-    j["children"] = std::move(children);
-    ordered_json banners = ordered_json::array();
-    for (const auto& b : n.banners)
-        if (b->IsLive())
-            banners.push_back(BannerToJson(*b));
-    j["banners"] = std::move(banners);
-    return j;
-}
+    void Node(const LibraryNode& n, int depth) {
+        m_out << '{';
+        Text(depth, "id", n.id, true);
+        Int(depth, "flags", n.flags);
+        Text(depth, "title", n.title);
+        Text(depth, "comment", n.comment);
+        Text(depth, "outputPath", n.outputPath);
+        Int(depth, "ftpUpload", n.ftpUpload);
+        Text(depth, "remoteFile", n.remoteFile);
+        Text(depth, "styleSheet", n.styleSheet);
+        Text(depth, "tagClass", n.tagClass);
+        Int(depth, "columnIndex", n.columnIndex);
+        Int(depth, "rowLimit", n.rowLimit);
+        Int(depth, "rowCount", n.rowCount);
+        Int(depth, "multiPage", n.multiPage);
+        Key(depth, "layout");
+        m_out << '[';
+        for (int i = 0; i < 3; ++i) {
+            m_out << (i ? "," : "");
+            Line(depth + 2);
+            m_out << n.layout[i];
+        }
+        Line(depth + 1);
+        m_out << ']';
+        Text(depth, "ftpHost", n.ftpHost);
+        Key(depth, "children");
+        List(depth, n.children, [](const auto& c) { return !c->IsDeleted(); },
+             [this, depth](const LibraryNode& c) { Node(c, depth + 2); });
+        Key(depth, "banners");
+        List(depth, n.banners, [](const auto& b) { return b->IsLive(); },
+             [this, depth](const Banner& b) { BannerObject(b, depth + 2); });
+        Line(depth);
+        m_out << '}';
+    }
+
+private:
+    void BannerObject(const Banner& b, int depth) {
+        m_out << '{';
+        Text(depth, "asp", b.asp, true);
+        Text(depth, "advertiser", b.advertiser);
+        Text(depth, "name", b.name);
+        Int(depth, "cpm", b.cpm);
+        Int(depth, "cpc", b.cpc);
+        Int(depth, "fixedRate", b.fixedRate);
+        Int(depth, "fixedFee", b.fixedFee);
+        Text(depth, "comment", b.comment);
+        Text(depth, "tag", b.tag);
+        Line(depth);
+        m_out << '}';
+    }
+
+    template <typename Items, typename Keep, typename Write>
+    void List(int depth, const Items& items, Keep keep, Write write) {
+        bool any = false;
+        m_out << '[';
+        for (const auto& item : items) {
+            if (!keep(item))
+                continue;
+            m_out << (any ? "," : "");
+            Line(depth + 2);
+            write(*item);
+            any = true;
+        }
+        if (any)
+            Line(depth + 1);
+        m_out << ']';
+    }
+
+    void Line(int depth) { m_out << '\n' << std::string(static_cast<std::size_t>(depth) * 2, ' '); }
+    void Key(int depth, const char* key, bool first = false) {
+        m_out << (first ? "" : ",");
+        Line(depth + 1);
+        m_out << '"' << key << "\": ";
+    }
+    void Text(int depth, const char* key, const std::string& cp932, bool first = false) {
+        Key(depth, key, first);
+        // Escaped as the JSON library does; bytes that are no UTF-8 become U+FFFD.
+        m_out << json(Cp932::ToUtf8(cp932)).dump(-1, ' ', false, json::error_handler_t::replace);
+    }
+    void Int(int depth, const char* key, std::int32_t value) {
+        Key(depth, key);
+        m_out << value;
+    }
+
+    std::ostream& m_out;
+};
 
 class JsonReader {
 public:
@@ -202,7 +251,10 @@ private:
 
 } // namespace
 
-ordered_json LibraryToJson(const AdLibrary& library) { return NodeToJson(library.root); }
+void WriteLibraryJson(const AdLibrary& library, std::ostream& out) {
+    JsonWriter(out).Node(library.root, 0);
+    out << '\n';
+}
 
 bool LibraryFromJson(const json& j, AdLibrary& library, std::string& error) {
     ResetLibrary(library);

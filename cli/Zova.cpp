@@ -16,7 +16,7 @@ int RunZova(int argc, const char* const* argv, std::ostream& out, std::ostream& 
     app.require_subcommand(1);
     std::string moduleDir;
     app.add_option("--module-dir", moduleDir,
-                   "Program folder holding zova_af.ini and the work directories (default: this program's folder)");
+                   "Program folder holding zova_af.ini (default: this program's folder)");
 
     CommandContext ctx{out, err};
     // Applied before any subcommand runs.

@@ -85,12 +85,14 @@ std::size_t CutLength(std::string_view text, std::size_t maxBytes) {
 
 void CutTo(std::string& text, std::size_t maxBytes) { text.resize(CutLength(text, maxBytes)); }
 
-std::string Kept(std::string_view text, std::size_t maxBytes) {
+std::string_view KeptView(std::string_view text, std::size_t maxBytes) {
     std::size_t nul = text.find('\0');
     if (nul != std::string_view::npos)
         text = text.substr(0, nul);
-    return std::string(text.substr(0, CutLength(text, maxBytes)));
+    return text.substr(0, CutLength(text, maxBytes));
 }
+
+std::string Kept(std::string_view text, std::size_t maxBytes) { return std::string(KeptView(text, maxBytes)); }
 
 std::string FromUtf8(std::string_view utf8) {
     if (IsAscii(utf8))

@@ -29,6 +29,8 @@ void CutTo(std::string& text, std::size_t maxBytes);
 // Same, also dropping everything from the first NUL (texts are zero-terminated
 // in the files that came from Windows).
 std::string Kept(std::string_view text, std::size_t maxBytes);
+// The same as a view into text, for filling a string in place.
+std::string_view KeptView(std::string_view text, std::size_t maxBytes);
 
 // UTF-8 to CP932; characters CP932 cannot hold become "?", as Windows does.
 std::string FromUtf8(std::string_view utf8);

@@ -119,40 +119,6 @@ long long File::Size() const {
     return static_cast<long long>(st.st_size);
 }
 
-bool CopyRange(int inFd, long long offset, std::size_t size, int outFd) {
-    off_t in = static_cast<off_t>(offset);
-    std::size_t left = size;
-    while (left > 0) {
-        ssize_t n = ::copy_file_range(inFd, &in, outFd, nullptr, left, 0);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP))
-            break; // fall back to plain reads and writes below
-        if (n <= 0)
-            return false;
-        left -= static_cast<std::size_t>(n);
-    }
-    char buffer[65536];
-    while (left > 0) {
-        ssize_t n = ::pread(inFd, buffer, std::min(left, sizeof buffer), in);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        in += n;
-        left -= static_cast<std::size_t>(n);
-        for (ssize_t written = 0; written < n;) {
-            ssize_t w = ::write(outFd, buffer + written, static_cast<std::size_t>(n - written));
-            if (w < 0 && errno == EINTR)
-                continue;
-            if (w <= 0)
-                return false;
-            written += w;
-        }
-    }
-    return true;
-}
-
 bool File::Close() {
     if (m_fd < 0)
         return false;
@@ -229,14 +195,6 @@ bool AtomicWriter::Write(std::string_view data) {
         left -= static_cast<std::size_t>(n);
     }
     return true;
-}
-
-bool AtomicWriter::Append(const File& source, long long offset, std::size_t size) {
-    if (m_fd < 0 || m_failed)
-        return false;
-    if (!CopyRange(source.Descriptor(), offset, size, m_fd))
-        m_failed = true;
-    return !m_failed;
 }
 
 bool AtomicWriter::Commit() {

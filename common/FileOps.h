@@ -62,9 +62,6 @@ public:
 
     bool Open(const std::string& target);
     bool Write(std::string_view data);
-    // Appends size bytes of source starting at offset, copied inside the kernel
-    // where the system allows it.
-    bool Append(const File& source, long long offset, std::size_t size);
     // Flushes, closes and renames over the target. False if anything failed so far.
     bool Commit();
     // Drops the temporary file; the target is untouched.
@@ -76,10 +73,6 @@ private:
     int m_fd = -1;
     bool m_failed = false;
 };
-
-// Copies size bytes of in (from offset) to the current position of out; false
-// when fewer bytes could be copied.
-bool CopyRange(int inFd, long long offset, std::size_t size, int outFd);
 
 // Convenience: an atomic replace of a whole file.
 bool ReplaceFileAtomic(const std::string& path, std::string_view data);

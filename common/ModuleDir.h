@@ -2,8 +2,8 @@
 
 #include <string>
 
-// The program folder: where the programs, their pages, the settings file and the
-// library's work directories live. Always ends in '/'.
+// The program folder: where the programs, their pages and the settings file
+// live. Always ends in '/'.
 namespace ModuleDir {
 
 // The directory of the running program, or the override when one is set.

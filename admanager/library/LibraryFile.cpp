@@ -2,18 +2,11 @@
 
 #include "common/Cp932.h"
 #include "common/FileOps.h"
-#include "common/ModuleDir.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdint>
-#include <cstdio>
-#include <cstring>
-#include <ctime>
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <numeric>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -43,12 +36,21 @@ void PutFixed(std::string& out, std::string_view s, std::size_t n) {
     out.append(n - len, '\0');
 }
 
+// The exact size of a node's entry in the current version, so the container's
+// table can be written before the entries.
 std::size_t EncodedSize(const LibraryNode& node) {
-    std::size_t n = 200 + node.title.size() + node.comment.size() + node.outputPath.size() + node.remoteFile.size() +
-                    node.styleSheet.size() + node.tagClass.size() + node.ftpHost.size() +
-                    node.children.size() * kChildIdSize;
-    for (const auto& b : node.banners)
-        n += 40 + b->asp.size() + b->advertiser.size() + b->name.size() + b->comment.size() + b->tag.size();
+    constexpr std::size_t kString = 4;
+    std::size_t n = kNodeSignature.size() + kNodeIdSize + 7 * kString + node.title.size() + node.comment.size() +
+                    node.outputPath.size() + node.remoteFile.size() + node.styleSheet.size() + node.tagClass.size() +
+                    node.ftpHost.size() + 2 /* flag bytes */ + 4 * 8 /* ints: columns to count */;
+    if (node.IsAdItem()) {
+        for (const auto& b : node.banners)
+            if (b->IsLive())
+                n += 5 * kString + 4 * 4 + b->asp.size() + b->advertiser.size() + b->name.size() + b->comment.size() +
+                     b->tag.size();
+    } else {
+        n += CountLiveChildren(node) * kChildIdSize;
+    }
     return n;
 }
 
@@ -107,7 +109,9 @@ public:
         std::string_view b;
         if (!Bytes(static_cast<std::uint32_t>(len), b))
             return false;
-        out = Cp932::Kept(b, kept);
+        // Assigned in place: a field's buffer is reused, no text is made twice.
+        b = Cp932::KeptView(b, kept);
+        out.assign(b.data(), b.size());
         return true;
     }
 
@@ -121,21 +125,26 @@ std::uint32_t GetU32(std::string_view data, std::size_t pos) {
     return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
 
-std::string FixedText(std::string_view bytes) {
-    std::size_t nul = bytes.find('\0');
-    return std::string(nul == std::string_view::npos ? bytes : bytes.substr(0, nul));
-}
+// A fixed text field: its bytes up to the first NUL.
+std::string_view FixedView(std::string_view bytes) { return bytes.substr(0, std::min(bytes.find('\0'), bytes.size())); }
+std::string FixedText(std::string_view bytes) { return std::string(FixedView(bytes)); }
 
-bool IsPlainName(const std::string& name) {
+bool IsPlainName(std::string_view name) {
     if (name.empty() || name == "." || name == "..")
         return false;
-    return name.find_first_of(std::string_view("/\\\0", 3)) == std::string::npos;
+    return name.find_first_of(std::string_view("/\\", 2)) == std::string_view::npos;
 }
 
-std::string NodePath(const std::string& workDir, const std::string& id) { return workDir + "/" + id + ".dat"; }
+std::string EntryName(const std::string& id) { return id + ".dat"; }
+
+// The container's entries by name; a name met twice is the later entry, as
+// unpacking into files made it.
+using EntryMap = std::unordered_map<std::string_view, const ZvaContainer::Entry*>;
 
 struct ReadContext {
-    std::string workDir;
+    EntryMap entries;
+    // The bytes of an entry; the view lasts until the next call.
+    std::function<bool(const ZvaContainer::Entry&, std::string_view&)> fetch;
     std::unordered_set<std::string> seen;
 };
 
@@ -220,8 +229,9 @@ bool ParseNode(std::string_view data, LibraryNode& node) {
 }
 
 bool ReadNodeRecursive(LibraryNode& node, ReadContext& ctx, int depth, bool asFolder = false) {
-    std::string data;
-    if (depth > kMaxDepth || !FileOps::ReadWholeFile(NodePath(ctx.workDir, node.id), data)) {
+    auto entry = depth > kMaxDepth ? ctx.entries.end() : ctx.entries.find(EntryName(node.id));
+    std::string_view data;
+    if (entry == ctx.entries.end() || !ctx.fetch(*entry->second, data)) {
         node.title = LibraryTexts::ReadError();
         MarkReadError(node);
         return false;
@@ -249,8 +259,14 @@ bool ReadNodeRecursive(LibraryNode& node, ReadContext& ctx, int depth, bool asFo
     return true;
 }
 
-unsigned TempNameSeed() {
-    return static_cast<unsigned>(std::time(nullptr)) ^ (static_cast<unsigned>(::getpid()) << 4);
+// Every live node in the order they were written as files: each before its
+// children.
+void CollectLive(const LibraryNode& node, std::vector<const LibraryNode*>& out) {
+    out.push_back(&node);
+    if (node.IsFolder())
+        for (const auto& child : node.children)
+            if (!child->IsDeleted())
+                CollectLive(*child, out);
 }
 
 } // namespace
@@ -260,6 +276,11 @@ unsigned TempNameSeed() {
 std::string EncodeNodeFile(const LibraryNode& node) {
     std::string out;
     out.reserve(EncodedSize(node));
+    EncodeNode(node, out);
+    return out;
+}
+
+void EncodeNode(const LibraryNode& node, std::string& out) {
     out.append(kNodeSignature);
     PutFixed(out, node.id, kNodeIdSize);
     PutString(out, node.title);
@@ -298,213 +319,186 @@ std::string EncodeNodeFile(const LibraryNode& node) {
             if (!child->IsDeleted())
                 PutFixed(out, child->id, kChildIdSize);
     }
-    return out;
 }
 
-bool WriteNode(const LibraryNode& node, const std::string& workDir) {
-    // An identifier that is not a plain short name would write outside the work
-    // directory or collide after the container cuts its name.
-    if (!IsSafeNodeId(node.id))
-        return false;
-    FileOps::File f = FileOps::File::Open(NodePath(workDir, node.id), FileOps::File::Mode::CreateTruncate);
-    if (!f.IsOpen())
-        return false;
-    bool ok = f.WriteAll(EncodeNodeFile(node));
-    ok = f.Close() && ok;
-    if (!ok)
-        return false;
-    if (node.IsFolder()) {
-        for (const auto& child : node.children) {
-            if (!child->IsDeleted() && !WriteNode(*child, workDir))
+// ---------------------------------------------------------------- container
+
+namespace ZvaContainer {
+
+bool Pack(const std::vector<std::string>& names, const std::vector<std::size_t>& sizes,
+          const std::function<void(std::size_t, std::string&)>& writeEntry,
+          const std::function<bool(std::string_view)>& sink) {
+    // The same entries always pack to the same bytes.
+    std::vector<std::size_t> order(names.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::stable_sort(order.begin(), order.end(), [&names](std::size_t a, std::size_t b) { return names[a] < names[b]; });
+
+    std::string chunk;
+    chunk.reserve(kHeaderSize + kEntrySize * names.size());
+    chunk.append(kContainerSignature);
+    PutInt(chunk, 1);
+    PutInt(chunk, static_cast<std::int32_t>(names.size()));
+    std::uint64_t before = 0;
+    for (std::size_t j = 0; j < order.size(); ++j) {
+        const std::size_t i = order[j];
+        // The position field counts the table up to this entry only, as every writer has.
+        PutInt(chunk, static_cast<std::int32_t>(kHeaderSize + kEntrySize * j + before));
+        PutInt(chunk, static_cast<std::int32_t>(sizes[i]));
+        PutFixed(chunk, std::string_view(names[i]).substr(0, Cp932::CutLength(names[i], kEntryNameSize - 1)),
+                 kEntryNameSize);
+        before += sizes[i];
+    }
+    if (before > 0xFFFFFFFFu - chunk.size())
+        return false; // beyond what the table's fields can say
+    // The entries go out in pieces of about a megabyte: no copy of the whole file is made.
+    constexpr std::size_t kPiece = 1 << 20;
+    for (std::size_t i : order) {
+        const std::size_t start = chunk.size();
+        writeEntry(i, chunk);
+        if (chunk.size() - start != sizes[i])
+            return false;
+        if (chunk.size() >= kPiece) {
+            if (!sink(chunk))
                 return false;
+            chunk.clear();
         }
+    }
+    return sink(chunk);
+}
+
+bool Unpack(std::string_view head, std::uint64_t fileSize, std::vector<Entry>& entries) {
+    entries.clear();
+    if (head.size() < kHeaderSize || head.substr(0, kContainerSignature.size()) != kContainerSignature ||
+        fileSize < head.size())
+        return false;
+    const std::int32_t count = static_cast<std::int32_t>(GetU32(head, 20));
+    if (count < 0 || static_cast<std::uint64_t>(count) > (fileSize - kHeaderSize) / kEntrySize ||
+        head.size() < kHeaderSize + kEntrySize * static_cast<std::size_t>(count))
+        return false;
+    const std::string_view table = head.substr(kHeaderSize, kEntrySize * static_cast<std::size_t>(count));
+    // Every name is checked before any entry is taken.
+    for (std::size_t at = 0; at < table.size(); at += kEntrySize)
+        if (!IsPlainName(FixedView(table.substr(at + 8, kEntryNameSize))))
+            return false;
+    entries.reserve(static_cast<std::size_t>(count));
+    std::uint64_t pos = kHeaderSize + table.size();
+    for (std::size_t at = 0; at < table.size(); at += kEntrySize) {
+        const std::uint32_t size = GetU32(table, at + 4);
+        // Entries lie back to back after the table. One the file ends inside was
+        // cut off: it and those after it are missing, the others are whole.
+        if (size > fileSize - pos)
+            break;
+        entries.push_back({FixedView(table.substr(at + 8, kEntryNameSize)), pos, size});
+        pos += size;
     }
     return true;
 }
 
+std::size_t HeadSize(std::string_view header, std::uint64_t fileSize) {
+    if (header.size() < kHeaderSize || header.substr(0, kContainerSignature.size()) != kContainerSignature)
+        return header.size();
+    const std::int32_t count = static_cast<std::int32_t>(GetU32(header, 20));
+    // A count the file cannot hold is refused before its table is read.
+    if (count < 0 || static_cast<std::uint64_t>(count) > (fileSize - kHeaderSize) / kEntrySize)
+        return header.size();
+    return kHeaderSize + kEntrySize * static_cast<std::size_t>(count);
+}
+
+} // namespace ZvaContainer
+
+// ---------------------------------------------------------------- library
+
 namespace {
 
-bool ReadTree(LibraryNode& node, const std::string& workDir, bool asFolder) {
-    ReadContext ctx;
-    ctx.workDir = workDir;
-    ctx.seen.insert(node.id);
-    return ReadNodeRecursive(node, ctx, 0, asFolder);
+// Packs the library's live nodes, one entry each, through sink.
+bool PackLibrary(const AdLibrary& library, const std::function<bool(std::string_view)>& sink) {
+    std::vector<const LibraryNode*> live;
+    CollectLive(library.root, live);
+    // One entry per identifier; a later node of the same identifier takes its place,
+    // as its file overwrote the earlier one's.
+    std::unordered_map<std::string, std::size_t> index;
+    std::vector<std::string> names;
+    std::vector<const LibraryNode*> nodes;
+    for (const LibraryNode* node : live) {
+        // An identifier that is not a plain short name cannot name its entry.
+        if (!IsSafeNodeId(node->id))
+            return false;
+        auto [it, added] = index.try_emplace(EntryName(node->id), names.size());
+        if (added) {
+            names.push_back(it->first);
+            nodes.push_back(node);
+        } else {
+            nodes[it->second] = node;
+        }
+    }
+    std::vector<std::size_t> sizes;
+    sizes.reserve(nodes.size());
+    for (const LibraryNode* node : nodes)
+        sizes.push_back(EncodedSize(*node));
+    return ZvaContainer::Pack(
+        names, sizes, [&nodes](std::size_t i, std::string& out) { EncodeNode(*nodes[i], out); }, sink);
+}
+
+// Reads the tree from the container's entries, fetched by fetch.
+bool ReadLibrary(AdLibrary& library, const std::vector<ZvaContainer::Entry>& entries,
+                 std::function<bool(const ZvaContainer::Entry&, std::string_view&)> fetch) {
+    ReadContext ctx{{}, std::move(fetch), {}};
+    ctx.entries.reserve(entries.size());
+    for (const auto& entry : entries)
+        ctx.entries[entry.name] = &entry;
+    library.root.id = "RootNode";
+    ctx.seen.insert(library.root.id);
+    // The root becomes a folder whatever its entry says, so its children are read
+    // (and checked) as a folder's.
+    bool ok = ReadNodeRecursive(library.root, ctx, 0, true);
+    library.root.title = LibraryTexts::RootTitle();
+    library.root.flags = kRootFlags;
+    return ok;
 }
 
 } // namespace
 
-bool ReadNode(LibraryNode& node, const std::string& workDir) { return ReadTree(node, workDir, false); }
-
-// ---------------------------------------------------------------- container
-
-bool PackDirectory(const std::string& target, const std::string& workDir) {
-    if (target.empty())
-        return false;
-
-    struct Entry {
-        std::string name;
-        FileOps::File file;
-        std::size_t size = 0;
-    };
-    std::vector<Entry> entries;
-    DIR* dir = ::opendir(workDir.c_str());
-    if (!dir)
-        return false;
-    while (dirent* e = ::readdir(dir)) {
-        std::string name = e->d_name;
-        if (name.size() < 4 || name.compare(name.size() - 4, 4, ".dat") != 0)
-            continue;
-        if (FileOps::IsDirectory(workDir + "/" + name))
-            continue;
-        entries.push_back({name, {}, 0});
-    }
-    ::closedir(dir);
-    // The same library always packs to the same bytes.
-    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.name < b.name; });
-
-    // Every node file is opened and sized before the target is touched.
-    for (auto& entry : entries) {
-        entry.file = FileOps::File::Open(workDir + "/" + entry.name, FileOps::File::Mode::Read);
-        long long size = entry.file.Size();
-        if (size < 0 || size > 0x7FFFFFFF)
-            return false;
-        entry.size = static_cast<std::size_t>(size);
-    }
-
-    std::string head;
-    head.reserve(kHeaderSize + kEntrySize * entries.size());
-    head.append(kContainerSignature);
-    PutInt(head, 1);
-    PutInt(head, static_cast<std::int32_t>(entries.size()));
-    std::uint32_t before = 0;
-    for (std::size_t j = 0; j < entries.size(); ++j) {
-        std::uint32_t position = static_cast<std::uint32_t>(kHeaderSize + kEntrySize * j) + before;
-        PutInt(head, static_cast<std::int32_t>(position));
-        PutInt(head, static_cast<std::int32_t>(entries[j].size));
-        PutFixed(head, std::string_view(entries[j].name).substr(0, Cp932::CutLength(entries[j].name, 31)),
-                 kEntryNameSize);
-        before += static_cast<std::uint32_t>(entries[j].size);
-    }
-
-    FileOps::AtomicWriter out;
-    if (!out.Open(target) || !out.Write(head))
-        return false;
-    for (auto& entry : entries)
-        if (!out.Append(entry.file, 0, entry.size))
-            return false;
-    return out.Commit();
+bool EncodeLibrary(const AdLibrary& library, std::string& out) {
+    out.clear();
+    return PackLibrary(library, [&out](std::string_view piece) {
+        out.append(piece);
+        return true;
+    });
 }
 
-bool UnpackContainer(const std::string& source, const std::string& workDir) {
-    FileOps::File in = FileOps::File::Open(source, FileOps::File::Mode::Read);
-    long long fileSize = in.Size();
-    std::string head;
-    if (fileSize < static_cast<long long>(kHeaderSize) || !in.ReadAt(0, kHeaderSize, head) ||
-        std::string_view(head).substr(0, 16) != kContainerSignature)
-        return false;
-    const std::size_t size = static_cast<std::size_t>(fileSize);
-    std::int32_t count = static_cast<std::int32_t>(GetU32(head, 20));
-    if (count < 0 || static_cast<std::uint64_t>(count) > (size - kHeaderSize) / kEntrySize)
-        return false;
-    std::string table;
-    if (!in.ReadAt(kHeaderSize, kEntrySize * static_cast<std::size_t>(count), table))
-        return false;
-
-    struct Entry {
-        std::string name;
-        std::size_t offset;
-        std::size_t size;
-    };
-    std::vector<Entry> entries;
-    entries.reserve(static_cast<std::size_t>(count));
-    std::size_t pos = kHeaderSize + table.size();
-    for (std::int32_t j = 0; j < count; ++j) {
-        std::size_t at = kEntrySize * static_cast<std::size_t>(j);
-        std::size_t entrySize = GetU32(table, at + 4);
-        std::string name = FixedText(std::string_view(table).substr(at + 8, kEntryNameSize));
-        // Names come from the file: only plain names, created inside the work
-        // directory and nowhere else.
-        if (!IsPlainName(name) || entrySize > size - pos)
-            return false;
-        entries.push_back({std::move(name), pos, entrySize});
-        pos += entrySize;
-    }
-
-    for (const auto& entry : entries) {
-        FileOps::File out = FileOps::File::Open(workDir + "/" + entry.name, FileOps::File::Mode::CreateTruncate);
-        if (!out.IsOpen() || !FileOps::CopyRange(in.Descriptor(), static_cast<long long>(entry.offset), entry.size,
-                                                 out.Descriptor()))
-            return false;
-        if (!out.Close())
-            return false;
-    }
-    return true;
+bool DecodeLibrary(AdLibrary& library, std::string_view file) {
+    ResetLibrary(library);
+    std::vector<ZvaContainer::Entry> entries;
+    // A container that cannot be read shows as the root's entry missing.
+    ZvaContainer::Unpack(file, file.size(), entries);
+    return ReadLibrary(library, entries, [file](const ZvaContainer::Entry& entry, std::string_view& data) {
+        data = file.substr(entry.offset, entry.size);
+        return true;
+    });
 }
-
-// ---------------------------------------------------------------- work directory
-
-std::string MakeWorkDirectory() {
-    std::string base = ModuleDir::Get();
-    static unsigned next = TempNameSeed();
-    for (int attempt = 0; attempt < FileOps::kRetries; ++attempt) {
-        // Like the temporary-file-name service: claim a unique "zvaXXXX.tmp" by
-        // creating the file, then swap it for a directory of the same name.
-        std::string name;
-        bool claimed = false;
-        for (int tries = 0; tries < 0x10000 && !claimed; ++tries) {
-            unsigned value = (next++ & 0xFFFF);
-            if (value == 0)
-                continue;
-            char buf[32];
-            std::snprintf(buf, sizeof buf, "zva%X.tmp", value);
-            name = base + buf;
-            int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-            if (fd >= 0) {
-                ::close(fd);
-                claimed = true;
-            } else if (errno != EEXIST) {
-                break;
-            }
-        }
-        if (!claimed)
-            continue;
-        if (!FileOps::RemoveFileRetry(name))
-            continue;
-        if (FileOps::MakeDirRetry(name))
-            return name;
-    }
-    return {};
-}
-
-void RemoveWorkDirectory(const std::string& dir) {
-    if (!dir.empty())
-        FileOps::RemoveDirRetry(dir);
-}
-
-// ---------------------------------------------------------------- library
 
 bool SaveLibrary(const AdLibrary& library, const std::string& path) {
-    std::string work = MakeWorkDirectory();
-    if (work.empty())
-        return false;
-    bool ok = WriteNode(library.root, work) && PackDirectory(path, work);
-    RemoveWorkDirectory(work);
-    return ok;
+    FileOps::AtomicWriter out;
+    return !path.empty() && out.Open(path) &&
+           PackLibrary(library, [&out](std::string_view piece) { return out.Write(piece); }) && out.Commit();
 }
 
 bool LoadLibrary(AdLibrary& library, const std::string& path) {
-    std::string work = MakeWorkDirectory();
-    if (work.empty())
-        return false;
     ResetLibrary(library);
-    // A failed unpack shows up as the root's file missing.
-    UnpackContainer(path, work);
-    library.root.id = "RootNode";
-    // The root becomes a folder whatever its file says, so its children are read
-    // (and checked) as a folder's.
-    bool ok = ReadTree(library.root, work, true);
-    library.root.title = LibraryTexts::RootTitle();
-    library.root.flags = kRootFlags;
-    RemoveWorkDirectory(work);
-    return ok;
+    // The table first, then each entry when its node is read, into one buffer the
+    // size of the largest: no copy of the whole file is ever held.
+    FileOps::File in = FileOps::File::Open(path, FileOps::File::Mode::Read);
+    const long long size = in.Size();
+    std::string head;
+    std::vector<ZvaContainer::Entry> entries;
+    if (size >= static_cast<long long>(kHeaderSize) && in.ReadAt(0, kHeaderSize, head) &&
+        in.ReadAt(0, ZvaContainer::HeadSize(head, static_cast<std::uint64_t>(size)), head))
+        ZvaContainer::Unpack(head, static_cast<std::uint64_t>(size), entries);
+    std::string buffer;
+    return ReadLibrary(library, entries, [&in, &buffer](const ZvaContainer::Entry& entry, std::string_view& data) {
+        if (!in.ReadAt(static_cast<long long>(entry.offset), entry.size, buffer))
+            return false; // changed or unreadable since the table was read
+        data = buffer;
+        return true;
+    });
 }

@@ -2,12 +2,15 @@
 
 #include "admanager/library/LibraryNode.h"
 
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
-// The .zva container: one small file per live node, packed back to back behind a
-// table of names and sizes. Loading and saving go through a work directory in
-// the program folder.
+// The .zva container: one entry per live node, packed back to back behind a
+// table of names and sizes. Loading and saving work in memory; nothing but the
+// target file (and its temporary twin beside it) is ever written.
 
 namespace LibraryFormat {
 constexpr std::string_view kContainerSignature = "zova_af_datafile";
@@ -23,35 +26,54 @@ constexpr std::size_t kChildIdSize = 22;
 constexpr int kMaxDepth = 1000;
 } // namespace LibraryFormat
 
-// Writes the library to path. The previous file stays untouched unless the whole
-// new container was written.
-bool SaveLibrary(const AdLibrary& library, const std::string& path);
+// The container layer: named entries back to back behind a table of names and
+// sizes, packed and unpacked in memory.
+namespace ZvaContainer {
 
-// Reads the library from path; on failure the library holds what could be read
-// (at least an empty root).
-bool LoadLibrary(AdLibrary& library, const std::string& path);
+struct Entry {
+    std::string_view name;
+    std::uint64_t offset;
+    std::uint32_t size;
+};
 
-// Writes the container at target from every "*.dat" file in workDir, in byte
-// order of the names.
-bool PackDirectory(const std::string& target, const std::string& workDir);
+// Writes the container of the entries named names, in byte order of the names,
+// through sink in pieces; sizes[i] is the size of entry i and writeEntry(i, out)
+// appends its content. False when sink fails or an entry is not its size.
+bool Pack(const std::vector<std::string>& names, const std::vector<std::size_t>& sizes,
+          const std::function<void(std::size_t, std::string&)>& writeEntry,
+          const std::function<bool(std::string_view)>& sink);
 
-// Recreates the container's node files in workDir. Fails, creating nothing, on a
-// bad signature, a table or size beyond the file, or an entry name that is not a
-// plain file name.
-bool UnpackContainer(const std::string& source, const std::string& workDir);
+// How many of the container's first bytes hold its header and table, given its
+// first kHeaderSize bytes: those alone when they are no container's or the
+// table could not fit in the file.
+std::size_t HeadSize(std::string_view header, std::uint64_t fileSize);
 
-// Writes node's file into workDir and, for a folder, those of its live
-// descendants.
-bool WriteNode(const LibraryNode& node, const std::string& workDir);
+// Lists the entries of a container from its first bytes (header and table; names
+// are views into head) and its size. Fails on a bad signature, a table beyond the
+// file or an entry name that is not a plain name. An entry the file ends inside
+// was cut off: it and those after it are left out, the whole ones before it are
+// listed.
+bool Unpack(std::string_view head, std::uint64_t fileSize, std::vector<Entry>& entries);
 
-// Reads node (its identifier is set) and its descendants from workDir.
-bool ReadNode(LibraryNode& node, const std::string& workDir);
+} // namespace ZvaContainer
 
-// The bytes of one node file in the current version.
+// The node layer: the bytes of one node's entry in the current version.
+void EncodeNode(const LibraryNode& node, std::string& out);
 std::string EncodeNodeFile(const LibraryNode& node);
 
-// Creates a fresh work directory "zvaXXXX.tmp" in the program folder; empty on
-// failure.
-std::string MakeWorkDirectory();
-// Deletes the files of a work directory and the directory itself.
-void RemoveWorkDirectory(const std::string& dir);
+// The container of a whole library, one entry per live node. False when a live
+// node's identifier cannot name an entry.
+bool EncodeLibrary(const AdLibrary& library, std::string& out);
+
+// Reads the library from a container held in memory; on failure the library
+// holds what could be read (at least an empty root). Nodes whose entry is
+// missing or cannot be read show as read errors.
+bool DecodeLibrary(AdLibrary& library, std::string_view file);
+
+// Writes the library to path, beside it first: the previous file stays untouched
+// unless the whole new container was written.
+bool SaveLibrary(const AdLibrary& library, const std::string& path);
+
+// Reads the library from path, each node's entry as it is needed; on failure the
+// library holds what could be read (at least an empty root).
+bool LoadLibrary(AdLibrary& library, const std::string& path);

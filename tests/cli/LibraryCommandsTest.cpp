@@ -46,6 +46,16 @@ TEST_F(LibraryCommandsTest, DumpPrintsTheLibrary) {
     EXPECT_EQ(item["banners"][0]["fixedFee"], 4);
 }
 
+// An installed program folder cannot be written: a library in the user's own
+// folders still reads.
+TEST_F(LibraryCommandsTest, ReadOnlyProgramFolderStillDumps) {
+    const std::string plain = dir / "plain";
+    ASSERT_TRUE(FileOps::WriteWholeFile(plain, "x"));
+    testutil::CliResult r = testutil::RunCli(plain + "/program", {"dump", DataFile("small.zva")});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(json::parse(r.out)["children"][0]["title"], "フォルダ");
+}
+
 TEST_F(LibraryCommandsTest, FailedLoadPrintsNothingOnStdout) {
     for (const char* file : {"bad_signature.zva", "missing.zva"}) {
         testutil::CliResult r = Zova({"dump", DataFile(file)});

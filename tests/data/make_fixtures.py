@@ -90,3 +90,9 @@ save("long_texts.zva", z.write_library({"children": [long_item]}))
 # fills all 22 bytes: the root is read as a folder anyway, and the child as damage.
 odd_root = z.node_file({"id": "RootNode", "flags": 0, "children": [{"id": "2601011200000000000003"}]})
 save("root_not_folder.zva", z.container([("RootNode.dat", odd_root)]))
+
+# The root's entry first, as other writers and file systems list them, whole and
+# cut off inside its third entry (the ad item): root and folder are whole.
+root_first = z.container(entries)
+save("root_first.zva", root_first)
+save("root_first_cut.zva", root_first[:len(root_first) - len(entries[2][1]) // 2])

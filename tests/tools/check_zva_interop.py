@@ -83,7 +83,7 @@ with tempfile.TemporaryDirectory() as work:
             check(got == want, "dump of independent file differs (old=%s, sorted=%s)" % (old, sort))
 
     leftovers = [e for e in os.listdir(work) if e.startswith("zva")]
-    check(not leftovers, "work directories left behind: %s" % leftovers)
+    check(not leftovers, "files left in the program folder: %s" % leftovers)
 
 print("%d passed, %d failed" % (1 if not failures else 0, 1 if failures else 0))
 sys.exit(1 if failures else 0)

@@ -21,7 +21,7 @@ class LibraryFileTest : public ::testing::Test {
 protected:
     void SetUp() override { ModuleDir::SetOverride(module.path()); }
     void TearDown() override {
-        // Whatever happened, no work directory is left behind.
+        // Whatever happened, loads and saves wrote nothing into the program folder.
         EXPECT_EQ(WorkDirs(), 0);
         ModuleDir::SetOverride("");
     }
@@ -320,20 +320,75 @@ TEST_F(LibraryFileTest, BrokenContainersFailWithEmptyRoot) {
     }
 }
 
-TEST_F(LibraryFileTest, EntryNamesNeverLeaveTheWorkDirectory) {
-    std::string escaped = module.path() + "/../zva_escape.dat";
-    std::filesystem::remove(escaped);
+// Names come from the file: any that is not a plain name refuses the container
+// before an entry is taken, and a load writes nothing anywhere.
+TEST_F(LibraryFileTest, HostileEntryNamesRefuseTheContainer) {
     std::filesystem::remove("/tmp/zva_escape.dat");
     for (const char* file : {"traversal_name.zva", "absolute_name.zva"}) {
-        std::string work = module / "work";
-        ASSERT_TRUE(FileOps::MakeDirRetry(work));
-        EXPECT_FALSE(UnpackContainer(DataFile(file), work));
-        // Nothing at all was created: the table is checked before any file.
-        EXPECT_TRUE(std::filesystem::is_empty(work));
-        std::filesystem::remove(work);
+        SCOPED_TRACE(file);
+        std::vector<ZvaContainer::Entry> entries;
+        const std::string bytes = Bytes(DataFile(file));
+        EXPECT_FALSE(ZvaContainer::Unpack(bytes, bytes.size(), entries));
+        EXPECT_TRUE(entries.empty());
+        AdLibrary lib;
+        EXPECT_FALSE(LoadLibrary(lib, DataFile(file)));
     }
-    EXPECT_FALSE(std::filesystem::exists(escaped));
+    EXPECT_TRUE(std::filesystem::is_empty(module.path()));
+    EXPECT_FALSE(std::filesystem::exists(module.path() + "/../zva_escape.dat"));
     EXPECT_FALSE(std::filesystem::exists("/tmp/zva_escape.dat"));
+}
+
+// A container cut short loads the entries that are whole; nodes whose entry was
+// cut or is missing show as read errors. With the root's entry first (as other
+// writers list it) the library is there; with it last, the root itself is lost.
+TEST_F(LibraryFileTest, TruncatedContainerLoadsWhatIsWhole) {
+    const std::string rootFirst = Bytes(DataFile("root_first.zva"));
+    const std::string rootLast = Bytes(DataFile("small.zva"));
+    auto entrySize = [](const std::string& d, std::size_t j) { return U32(d, 24 + 40 * j + 4); };
+    const std::size_t dataStart = 24 + 3 * 40;
+    const std::size_t rootEnd = dataStart + entrySize(rootFirst, 0);
+    const std::size_t folderEnd = rootEnd + entrySize(rootFirst, 1);
+    struct Case {
+        const char* what;
+        const std::string& bytes;
+        std::size_t cut;
+        bool loads;
+        int folders;   // live folders below the root that read whole
+        int readErrors; // nodes shown as read errors
+    } cases[] = {
+        {"whole, root first", rootFirst, rootFirst.size(), true, 1, 0},
+        {"cut inside the third entry", rootFirst, rootFirst.size() - 5, true, 1, 1},
+        {"cut right after the second entry", rootFirst, folderEnd, true, 1, 1},
+        {"cut inside the second entry", rootFirst, folderEnd - 1, true, 0, 1},
+        {"cut inside the root's entry", rootFirst, rootEnd - 1, false, 0, 0},
+        {"cut inside the table", rootFirst, dataStart - 1, false, 0, 0},
+        {"root last, cut inside the root's entry", rootLast, rootLast.size() - 1, false, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        AdLibrary lib;
+        EXPECT_EQ(DecodeLibrary(lib, std::string_view(c.bytes).substr(0, c.cut)), c.loads);
+        EXPECT_EQ(lib.root.title, J("Zelvor管理"));
+        int folders = 0, readErrors = 0;
+        std::function<void(const LibraryNode&)> walk = [&](const LibraryNode& n) {
+            for (const auto& child : n.children) {
+                folders += child->IsFolder() ? 1 : 0;
+                readErrors += child->HasReadError() ? 1 : 0;
+                walk(*child);
+            }
+        };
+        walk(lib.root);
+        EXPECT_EQ(folders, c.folders);
+        EXPECT_EQ(readErrors, c.readErrors);
+    }
+    // The fixture cut inside its third entry: the folder is there, the ad item is a read error.
+    AdLibrary lib;
+    EXPECT_TRUE(LoadLibrary(lib, DataFile("root_first_cut.zva")));
+    ASSERT_EQ(lib.root.children.size(), 1u);
+    EXPECT_EQ(lib.root.children[0]->title, J("フォルダ"));
+    ASSERT_EQ(lib.root.children[0]->children.size(), 1u);
+    EXPECT_TRUE(lib.root.children[0]->children[0]->HasReadError());
+    EXPECT_EQ(lib.root.children[0]->children[0]->title, J("※読み込みエラー"));
 }
 
 TEST_F(LibraryFileTest, TextsAreCutToKeptLengths) {
@@ -388,31 +443,32 @@ TEST_F(LibraryFileTest, UnusableIdentifiersFailTheSave) {
     EXPECT_FALSE(std::filesystem::exists(module.path() + "/../outside.dat"));
 }
 
-TEST_F(LibraryFileTest, UnwritableModuleDirectoryFailsWithoutTouchingAnything) {
-    std::string path = files / "keep.zva";
-    ASSERT_TRUE(FileOps::WriteWholeFile(path, "previous"));
-    ModuleDir::SetOverride(module / "missing");
+// Loads and saves touch nothing but the target: a program folder in which no
+// file can be made (a path below a regular file, which holds even for root)
+// changes nothing.
+TEST_F(LibraryFileTest, ProgramFolderIsNeverTouched) {
+    const std::string plain = module / "plain";
+    ASSERT_TRUE(FileOps::WriteWholeFile(plain, "x"));
+    ModuleDir::SetOverride(plain + "/program");
     AdLibrary lib;
-    InitEmptyLibrary(lib);
-    lib.root.comment = "still here";
-    EXPECT_FALSE(SaveLibrary(lib, path));
-    EXPECT_FALSE(LoadLibrary(lib, DataFile("small.zva")));
-    EXPECT_EQ(lib.root.comment, "still here");
-    EXPECT_EQ(Bytes(path), "previous");
+    ASSERT_TRUE(LoadLibrary(lib, DataFile("small.zva")));
+    std::string path = files / "copy.zva";
+    ASSERT_TRUE(SaveLibrary(lib, path));
+    EXPECT_EQ(Bytes(path), Bytes(DataFile("small.zva")));
     ModuleDir::SetOverride(module.path());
+    int entries = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(module.path()))
+        ++entries;
+    EXPECT_EQ(entries, 1); // the plain file alone
 }
 
-TEST_F(LibraryFileTest, PackFailsBeforeTouchingTarget) {
-    std::string work = module / "zvawork";
-    ASSERT_TRUE(FileOps::MakeDirRetry(work));
-    ASSERT_TRUE(FileOps::WriteWholeFile(work + "/a.dat", "a"));
-    std::filesystem::create_symlink(work + "/nowhere", work + "/b.dat");
-    std::string target = files / "t.zva";
-    ASSERT_TRUE(FileOps::WriteWholeFile(target, "old"));
-    EXPECT_FALSE(PackDirectory(target, work));
-    EXPECT_FALSE(PackDirectory("", work));
-    EXPECT_EQ(Bytes(target), "old");
-    RemoveWorkDirectory(work);
+TEST_F(LibraryFileTest, SaveFailsBeforeTouchingAnything) {
+    AdLibrary lib;
+    InitEmptyLibrary(lib);
+    EXPECT_FALSE(SaveLibrary(lib, ""));
+    EXPECT_FALSE(SaveLibrary(lib, files / "missing/dir/x.zva"));
+    EXPECT_FALSE(SaveLibrary(lib, files.path())); // a folder is no library
+    EXPECT_TRUE(std::filesystem::is_empty(files.path()));
 }
 
 } // namespace
