@@ -242,9 +242,9 @@ bool ReadNodeRecursive(LibraryNode& node, ReadContext& ctx, int depth, bool asFo
     }
     if ((node.flags & NODE_FOLDER) || asFolder) {
         for (auto& child : node.children) {
-            // An identifier that cannot name a file, or one met before (a cycle or
-            // a duplicate), would read the wrong file or overwrite another node's
-            // file on the next save: such a child gets a fresh identifier and
+            // An identifier that cannot name an entry, or one met before (a cycle or
+            // a duplicate), would read the wrong entry or replace another node's
+            // entry on the next save: such a child gets a fresh identifier and
             // shows as a read error.
             if (!IsSafeNodeId(child->id) || !ctx.seen.insert(child->id).second) {
                 child->id = MakeNodeId();
@@ -259,8 +259,8 @@ bool ReadNodeRecursive(LibraryNode& node, ReadContext& ctx, int depth, bool asFo
     return true;
 }
 
-// Every live node in the order they were written as files: each before its
-// children.
+// Every live node, each before its children (the order in which a later node
+// of the same identifier replaces an earlier one).
 void CollectLive(const LibraryNode& node, std::vector<const LibraryNode*>& out) {
     out.push_back(&node);
     if (node.IsFolder())
