@@ -4,7 +4,7 @@
 #include "cli/LibraryJson.h"
 #include "common/FileOps.h"
 #include "common/IniProfile.h"
-#include "common/ModuleDir.h"
+#include "common/AppPaths.h"
 
 #include <ostream>
 
@@ -30,7 +30,7 @@ int Import(CommandContext& ctx, const std::string& jsonPath, const std::string& 
     }
     // New identifiers continue the program's counter, so they never repeat one
     // the program made in the same second.
-    const std::string settingsPath = SettingsFile::PathIn(ModuleDir::Get());
+    const std::string settingsPath = SettingsFile::PathIn(AppPaths::SettingsDir());
     IniDocument settings;
     if (!settings.LoadForEdit(settingsPath))
         return ctx.Fail("cannot read " + settingsPath);

@@ -8,7 +8,7 @@
 #include "cli/Commands.h"
 #include "cli/ItemLookup.h"
 #include "common/Cp932.h"
-#include "common/ModuleDir.h"
+#include "common/AppPaths.h"
 
 #include <memory>
 #include <ostream>
@@ -81,7 +81,7 @@ public:
 
         int index = PreselectHost(*m_hosts, item.ftpHost);
         if (index < 0)
-            return Problem(target, "no FTP host settings in " + SettingsFile::PathIn(ModuleDir::Get()));
+            return Problem(target, "no FTP host settings in " + SettingsFile::PathIn(AppPaths::SettingsDir()));
         UploadRequest request;
         request.host = m_hosts->entries[static_cast<std::size_t>(index)];
         request.localPath = outputPath;
@@ -110,7 +110,7 @@ int Publish(CommandContext& ctx, const PublishArgs& args) {
         return ctx.Fail("ファイルの読み込みに失敗しました。");
 
     FtpHostList hosts;
-    if (args.upload && !LoadFtpHostList(hosts, ModuleDir::Get()))
+    if (args.upload && !LoadFtpHostList(hosts, AppPaths::SettingsDir()))
         return ctx.Fail("FTPホストリストの読み込みに失敗しました。");
 
     int failed = 0;

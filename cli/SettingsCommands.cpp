@@ -4,7 +4,7 @@
 #include "common/Cp932.h"
 #include "common/FileOps.h"
 #include "common/IniProfile.h"
-#include "common/ModuleDir.h"
+#include "common/AppPaths.h"
 
 #include <limits>
 #include <nlohmann/json.hpp>
@@ -194,7 +194,7 @@ private:
 };
 
 int Export(CommandContext& ctx, bool reveal) {
-    const std::string path = SettingsFile::PathIn(ModuleDir::Get());
+    const std::string path = SettingsFile::PathIn(AppPaths::SettingsDir());
     IniDocument doc;
     if (!doc.LoadForEdit(path))
         return ctx.Fail("cannot read " + path);
@@ -224,7 +224,7 @@ int Import(CommandContext& ctx, const std::string& jsonPath) {
         if (it.key() != "settings" && it.key() != "aspList" && it.key() != "ftpHosts")
             return ctx.Fail(jsonPath + ": unknown key \"" + it.key() + "\"");
 
-    const std::string path = SettingsFile::PathIn(ModuleDir::Get());
+    const std::string path = SettingsFile::PathIn(AppPaths::SettingsDir());
     IniDocument doc;
     if (!doc.LoadForEdit(path))
         return ctx.Fail("cannot read " + path);

@@ -1,6 +1,7 @@
 #include "cli/Zova.h"
 
 #include "cli/Commands.h"
+#include "common/AppPaths.h"
 #include "common/ModuleDir.h"
 
 #include <ostream>
@@ -21,8 +22,10 @@ int RunZova(int argc, const char* const* argv, std::ostream& out, std::ostream& 
     CommandContext ctx{out, err};
     // Applied before any subcommand runs.
     app.parse_complete_callback([&] {
-        if (!moduleDir.empty())
+        if (!moduleDir.empty()) {
             ModuleDir::SetOverride(moduleDir);
+            AppPaths::ForcePortable(true);
+        }
     });
     AddLibraryCommands(app, ctx);
     AddGenerateCommands(app, ctx);

@@ -264,6 +264,13 @@ bool MakeDirRetry(const std::string& path) {
     return false;
 }
 
+bool MakeDirs(const std::string& dir, unsigned mode) {
+    for (std::size_t pos = 1; pos <= dir.size(); ++pos)
+        if (pos == dir.size() || dir[pos] == '/')
+            ::mkdir(dir.substr(0, pos).c_str(), static_cast<mode_t>(mode));
+    return IsDirectory(dir);
+}
+
 bool RemoveDirRetry(const std::string& dir) {
     if (DIR* d = ::opendir(dir.c_str())) {
         while (dirent* e = ::readdir(d)) {

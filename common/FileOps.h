@@ -86,6 +86,9 @@ long long FileSize(const std::string& path);
 bool RemoveFileRetry(const std::string& path);
 // Creates a directory, trying up to kRetries times.
 bool MakeDirRetry(const std::string& path);
+// Creates dir and any missing folders above it with mode; true when dir is a
+// folder afterwards. Existing folders are left as they are.
+bool MakeDirs(const std::string& dir, unsigned mode);
 // Removes every regular file directly inside dir (subdirectories are skipped),
 // then the directory itself, retrying up to kRetries times with a 100 ms pause.
 bool RemoveDirRetry(const std::string& dir);

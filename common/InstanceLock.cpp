@@ -1,5 +1,7 @@
 #include "common/InstanceLock.h"
 
+#include "common/FileOps.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
@@ -12,13 +14,6 @@ namespace {
 std::string FromEnv(const char* name) {
     const char* value = std::getenv(name);
     return value && *value ? value : std::string();
-}
-
-// Creates the folder (0700) when missing; existing folders are left as they are.
-void MakePrivateDir(const std::string& dir) {
-    for (std::size_t pos = 1; pos <= dir.size(); ++pos)
-        if (pos == dir.size() || dir[pos] == '/')
-            ::mkdir(dir.substr(0, pos).c_str(), 0700);
 }
 
 } // namespace
@@ -44,7 +39,7 @@ std::string InstanceLock::LockDirectory() {
     if (cache.empty())
         return {};
     const std::string dir = cache + "/zelvor";
-    MakePrivateDir(dir);
+    FileOps::MakeDirs(dir, 0700);
     return IsPrivateDirectory(dir) ? dir : std::string();
 }
 

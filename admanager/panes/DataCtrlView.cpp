@@ -7,7 +7,7 @@
 #include "admanager/panes/RightView.h"
 #include "common/Cp932.h"
 #include "common/FileOps.h"
-#include "common/ModuleDir.h"
+#include "common/AppPaths.h"
 #include "common/ui/Cp932Qt.h"
 #include "common/ui/Prompter.h"
 #include "common/ui/TextLimit.h"
@@ -216,7 +216,9 @@ void CDataCtrlView::OnAspActivated(int index) {
 // ---------------------------------------------------------------- preview
 
 void CDataCtrlView::Navigate(const char* page) {
-    m_ui->previewWebBrowser->Navigate2(QString::fromStdString(PreviewPages::PagePath(ModuleDir::Get(), page)));
+    // The shipped pages stay in the program folder; the work page is written with the user's state.
+    const std::string base = page == PreviewPages::kWorkPage ? AppPaths::PageBaseDir() : AppPaths::ProgramDir();
+    m_ui->previewWebBrowser->Navigate2(QString::fromStdString(PreviewPages::PagePath(base, page)));
 }
 
 void CDataCtrlView::ShowTopPage() {
@@ -239,12 +241,12 @@ void CDataCtrlView::UpdateTagPreview() {
     case TagPreviewDecision::Page::Unchanged: return;
     case TagPreviewDecision::Page::WorkPage: break;
     }
-    const std::string moduleDir = ModuleDir::Get();
-    const std::string folder = moduleDir + PreviewPages::kFolder;
+    const std::string base = AppPaths::PageBaseDir();
+    const std::string folder = base + PreviewPages::kFolder;
     // The folder ships with the program; bring it back if someone removed it.
     if (!FileOps::IsDirectory(folder))
         FileOps::MakeDirRetry(folder);
-    if (WriteWorkPage(PreviewPages::PagePath(moduleDir, PreviewPages::kWorkPage), m_doc.State().currentBanner)) {
+    if (WriteWorkPage(PreviewPages::PagePath(base, PreviewPages::kWorkPage), m_doc.State().currentBanner)) {
         Navigate(PreviewPages::kWorkPage);
         return;
     }

@@ -5,7 +5,7 @@
 #include "admanager/library/ui/AfManagerDoc.h"
 #include "admanager/library/ui/LeftView.h"
 #include "common/Cp932.h"
-#include "common/ModuleDir.h"
+#include "common/AppPaths.h"
 #include "common/ui/Cp932Qt.h"
 #include "common/ui/TextLimit.h"
 
@@ -269,7 +269,7 @@ void CRightView::OnGenerateHtml() {
     std::vector<Banner*> rows = RowBanners();
     FtpHostList noHosts;
     FtpHostList& hosts = m_doc.FtpHosts() ? *m_doc.FtpHosts() : noHosts;
-    CHtmlGenerateDlg dialog(m_doc, std::vector<const Banner*>(rows.begin(), rows.end()), hosts, ModuleDir::Get(),
+    CHtmlGenerateDlg dialog(m_doc, std::vector<const Banner*>(rows.begin(), rows.end()), hosts, AppPaths::PageBaseDir(),
                             window());
     dialog.SetFtpHost(item->ftpHost);
     dialog.exec();

@@ -32,19 +32,8 @@ std::string DocumentIcon() { return DataHome() + "/icons/hicolor/scalable/mimety
 std::string DesktopEntry() { return DataHome() + "/applications/" + kProgId + ".desktop"; }
 std::string DefaultsList() { return DataHome() + "/applications/mimeapps.list"; }
 
-bool MakeDirs(const std::string& dir) {
-    for (std::size_t pos = 1; pos <= dir.size(); ++pos) {
-        if (pos == dir.size() || dir[pos] == '/') {
-            std::string part = dir.substr(0, pos);
-            if (!FileOps::IsDirectory(part) && ::mkdir(part.c_str(), 0755) != 0)
-                return false;
-        }
-    }
-    return true;
-}
-
 bool WriteFile(const std::string& path, const std::string& text) {
-    return MakeDirs(FileOps::DirName(path)) && FileOps::ReplaceFileAtomic(path, text);
+    return FileOps::MakeDirs(FileOps::DirName(path), 0755) && FileOps::ReplaceFileAtomic(path, text);
 }
 
 // Runs a program found on the PATH with its output discarded; true when it exits with 0.
@@ -72,7 +61,7 @@ bool Run(std::vector<std::string> args) {
 // Desktops read the MIME and desktop-entry caches, not the files we write: rebuild
 // them. Without the MIME cache no file manager knows the type, so that one counts.
 bool RebuildCaches() {
-    MakeDirs(DataHome() + "/mime/packages");
+    FileOps::MakeDirs(DataHome() + "/mime/packages", 0755);
     bool mime = Run({"update-mime-database", DataHome() + "/mime"});
     Run({"update-desktop-database", DataHome() + "/applications"});
     Run({"gtk-update-icon-cache", "-q", "-t", "-f", DataHome() + "/icons/hicolor"});
@@ -139,7 +128,7 @@ bool Associate(const std::string& moduleDir) {
     IniDocument defaults;
     defaults.Load(DefaultsList());
     defaults.SetString("Default Applications", kMimeType, std::string(kProgId) + ".desktop");
-    return MakeDirs(FileOps::DirName(DefaultsList())) && defaults.Save(DefaultsList()) && RebuildCaches();
+    return FileOps::MakeDirs(FileOps::DirName(DefaultsList()), 0755) && defaults.Save(DefaultsList()) && RebuildCaches();
 }
 
 bool Unassociate() {

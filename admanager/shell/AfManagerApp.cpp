@@ -11,6 +11,8 @@
 #include "admanager/shell/AboutDlg.h"
 #include "admanager/shell/AssociationPromptDlg.h"
 #include "admanager/shell/SplashWnd.h"
+#include "admanager/htmlgen/PreviewPages.h"
+#include "common/AppPaths.h"
 #include "common/FileOps.h"
 #include "common/ModuleDir.h"
 #include "common/Publisher.h"
@@ -103,15 +105,15 @@ bool CAfManagerApp::InitInstance(const QStringList& arguments) {
     if (m_hooks.showSplash)
         (new CSplashWnd)->show();
 
-    const std::string moduleDir = ModuleDirectory();
-    if (!LoadSettings(m_settings, moduleDir))
+    const std::string settingsDir = AppPaths::SettingsDir();
+    if (!LoadSettings(m_settings, settingsDir))
         Stop(u"設定値の読み込みに失敗しました。"_qs);
     SetNodeIdCounter(m_settings.lastIndex);
     if (m_settings.useLastFile == 0)
         m_settings.lastFile.clear();
-    if (!LoadAspList(m_aspList, moduleDir))
+    if (!LoadAspList(m_aspList, settingsDir))
         Stop(u"ASPリストの読み込みに失敗しました。"_qs);
-    if (!LoadFtpHostList(m_ftpList, moduleDir))
+    if (!LoadFtpHostList(m_ftpList, settingsDir))
         Stop(u"FTPホストリストの読み込みに失敗しました。"_qs);
 
     // A library named on the command line replaces last_file, even when the last
@@ -177,10 +179,10 @@ void CAfManagerApp::InstallCommands() {
         dialog.exec();
     });
     frame->SetCommandHandler(Cmd::AspSettings, [this] {
-        EditAspList(m_aspList, ModuleDirectory(), m_hooks.openUrl, [this] { m_frame->EditorPane()->RefillAspList(); },
+        EditAspList(m_aspList, AppPaths::SettingsDir(), m_hooks.openUrl, [this] { m_frame->EditorPane()->RefillAspList(); },
                     m_frame.get());
     });
-    frame->SetCommandHandler(Cmd::FtpSettings, [this] { EditFtpHostList(m_ftpList, ModuleDirectory(), m_frame.get()); });
+    frame->SetCommandHandler(Cmd::FtpSettings, [this] { EditFtpHostList(m_ftpList, AppPaths::SettingsDir(), m_frame.get()); });
 }
 
 void CAfManagerApp::ShowAbout() {
@@ -191,18 +193,19 @@ void CAfManagerApp::ShowAbout() {
 void CAfManagerApp::ExitInstance() {
     if (!m_started)
         return;
-    const std::string moduleDir = ModuleDirectory();
+    const std::string settingsDir = AppPaths::SettingsDir();
     if (m_frame)
         StoreGeometry(m_frame->CurrentGeometry(), m_settings);
     m_settings.lastIndex = GetNodeIdCounter();
-    if (!SaveSettings(m_settings, moduleDir))
+    if (!SaveSettings(m_settings, settingsDir))
         Stop(u"アプリケーション設定データの保存に失敗しました。"_qs);
-    if (!SaveAspList(m_aspList, moduleDir))
+    if (!SaveAspList(m_aspList, settingsDir))
         Stop(u"ASPリストの保存に失敗しました。"_qs);
-    if (!SaveFtpHostList(m_ftpList, moduleDir))
+    if (!SaveFtpHostList(m_ftpList, settingsDir))
         Stop(u"FTPホストリストの保存に失敗しました。"_qs);
-    FileOps::RemoveFileRetry(moduleDir + "html/workpage.html");
-    FileOps::RemoveFileRetry(moduleDir + "html/prevpage.html");
+    const std::string pages = AppPaths::PageBaseDir();
+    FileOps::RemoveFileRetry(PreviewPages::PagePath(pages, PreviewPages::kWorkPage));
+    FileOps::RemoveFileRetry(PreviewPages::PagePath(pages, PreviewPages::kPreviewPage));
     m_frame.reset();
     m_doc.reset();
     m_lock.Release();

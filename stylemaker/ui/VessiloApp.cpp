@@ -1,7 +1,7 @@
 #include "stylemaker/ui/VessiloApp.h"
 
 #include "common/FileOps.h"
-#include "common/ModuleDir.h"
+#include "common/AppPaths.h"
 #include "common/ui/Prompter.h"
 #include "stylemaker/ui/MainFrame.h"
 #include "stylemaker/ui/VessiloDoc.h"
@@ -34,10 +34,10 @@ bool CVessiloApp::InitInstance() {
     Prompter::SetTitle(CMainFrame::AppTitle());
     // This window's own pair: another running Vessilo keeps its preview.
     m_events = std::make_shared<PreviewEvents>();
-    std::string moduleDir = ModuleDir::Get();
+    std::string pages = AppPaths::PageBaseDir();
     std::string stamp = StartStamp();
-    m_htmlPath = PreviewPath(moduleDir, stamp, "html");
-    m_cssPath = PreviewPath(moduleDir, stamp, "css");
+    m_htmlPath = PreviewPath(pages, stamp, "html");
+    m_cssPath = PreviewPath(pages, stamp, "css");
 
     m_doc = std::make_unique<CVessiloDoc>(m_events);
     m_frame = std::make_unique<CMainFrame>(m_doc.get(), m_htmlPath, m_cssPath);

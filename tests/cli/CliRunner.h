@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/Zova.h"
+#include "common/AppPaths.h"
 #include "common/ModuleDir.h"
 
 #include <sstream>
@@ -24,6 +25,7 @@ inline CliResult RunCli(const std::string& moduleDir, std::vector<std::string> a
     std::ostringstream out, err;
     int code = RunZova(static_cast<int>(argv.size()), argv.data(), out, err);
     ModuleDir::SetOverride("");
+    AppPaths::ForcePortable(false);
     return {code, out.str(), err.str()};
 }
 

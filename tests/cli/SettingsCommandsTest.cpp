@@ -1,5 +1,6 @@
 #include "admanager/settings/AccountLists.h"
 #include "admanager/settings/AppSettings.h"
+#include "common/AppPaths.h"
 #include "common/FileOps.h"
 #include "common/ModuleDir.h"
 
@@ -8,6 +9,7 @@
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
+#include <sstream>
 #include <vector>
 
 namespace {
@@ -135,6 +137,23 @@ TEST_F(SettingsCommandsTest, BadInputChangesNothing) {
         EXPECT_FALSE(r.err.empty()) << input;
         EXPECT_EQ(IniBytes(), before) << input;
     }
+}
+
+// An installed copy (marked by its package) keeps the settings file per user,
+// where zova_af finds it too; --module-dir still names the folder to use.
+TEST_F(SettingsCommandsTest, InstalledCopyKeepsSettingsPerUser) {
+    ASSERT_TRUE(FileOps::WriteWholeFile(module / AppPaths::kInstalledMarker, "package"));
+    ::setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
+    ModuleDir::SetOverride(module.path());
+    const std::string json = WriteJson(R"({"settings":{"preview":1}})");
+    std::vector<const char*> argv = {"zova", "settings", "import", json.c_str()};
+    std::ostringstream out, err;
+    EXPECT_EQ(RunZova(static_cast<int>(argv.size()), argv.data(), out, err), 0) << err.str();
+    ::unsetenv("XDG_CONFIG_HOME");
+    EXPECT_TRUE(FileOps::FileExists(dir / "config/zelvor/zova_af.ini"));
+    EXPECT_FALSE(FileOps::FileExists(Ini()));
+    EXPECT_EQ(Zova({"settings", "import", json}).code, 0);
+    EXPECT_TRUE(FileOps::FileExists(Ini()));
 }
 
 TEST_F(SettingsCommandsTest, FailedWriteExitsWithOne) {

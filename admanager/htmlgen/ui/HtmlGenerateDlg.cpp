@@ -6,6 +6,7 @@
 #include "admanager/library/ui/AfManagerDoc.h"
 #include "admanager/upload/UploadJob.h"
 #include "admanager/upload/ui/FtpUploadDlg.h"
+#include "common/AppPaths.h"
 #include "common/Cp932.h"
 #include "common/FileOps.h"
 #include "common/ui/Clipboard.h"
@@ -251,7 +252,7 @@ void CHtmlGenerateDlg::OnOutput() {
         Info(this, "ローカルファイルに保存しました。");
         return;
     }
-    CFtpUploadDlg dialog(m_hosts, m_moduleDir, m_ftpHost, path, remoteName, PageFilesOf(result), this);
+    CFtpUploadDlg dialog(m_hosts, AppPaths::SettingsDir(), m_ftpHost, path, remoteName, PageFilesOf(result), this);
     dialog.exec();
     m_ftpHost = dialog.HostName();
 }
