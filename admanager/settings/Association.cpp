@@ -9,6 +9,7 @@
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <algorithm>
 #include <vector>
 
 extern char** environ;
@@ -92,13 +93,82 @@ std::string DataHome() {
     return std::string(home && *home ? home : "/tmp") + "/.local/share";
 }
 
-bool IsAssociated(const std::string& moduleDir) {
+namespace {
+
+// The folders of a colon-separated list such as PATH, empty ones left out.
+std::vector<std::string> SplitList(const std::string& list) {
+    std::vector<std::string> out;
+    for (std::size_t start = 0; start <= list.size();) {
+        std::size_t end = std::min(list.find(':', start), list.size());
+        if (end > start)
+            out.push_back(list.substr(start, end - start));
+        start = end + 1;
+    }
+    return out;
+}
+
+// The MIME package at path claims *.zva under exactly our type.
+bool ClaimsZva(const std::string& path) {
     std::string xml;
-    if (!FileOps::ReadWholeFile(MimePackage(), xml))
+    return FileOps::ReadWholeFile(path, xml) &&
+           xml.find(std::string("<mime-type type=\"") + kMimeType + "\">") != std::string::npos &&
+           xml.find("<glob pattern=\"*.zva\"/>") != std::string::npos;
+}
+
+// The program a desktop entry's Exec line starts, found as the desktop would: an
+// absolute path as it stands, a bare name on the PATH; links resolved.
+std::string ExecProgram(std::string exec) {
+    if (!exec.empty() && exec[0] == '"')
+        exec = exec.substr(1, exec.find('"', 1) - 1);
+    else
+        exec = exec.substr(0, exec.find(' '));
+    if (exec.empty())
+        return {};
+    std::vector<std::string> candidates;
+    if (exec.find('/') != std::string::npos) {
+        candidates.push_back(exec);
+    } else {
+        const char* path = std::getenv("PATH");
+        for (const std::string& dir : SplitList(path ? path : "/usr/local/bin:/usr/bin:/bin"))
+            candidates.push_back(dir + "/" + exec);
+    }
+    for (const std::string& candidate : candidates)
+        if (char* real = ::realpath(candidate.c_str(), nullptr)) {
+            std::string resolved = real;
+            std::free(real);
+            return resolved;
+        }
+    return {};
+}
+
+// The package's registration in the system data folders: its MIME package and a
+// desktop entry that starts this program folder's zova_af.
+bool SystemAssociated(const std::string& moduleDir) {
+    char* real = ::realpath((moduleDir + "zova_af").c_str(), nullptr);
+    if (!real)
         return false;
-    // The type must claim *.zva under exactly our name.
-    if (xml.find(std::string("<mime-type type=\"") + kMimeType + "\">") == std::string::npos ||
-        xml.find("<glob pattern=\"*.zva\"/>") == std::string::npos)
+    const std::string program = real;
+    std::free(real);
+    const char* dataDirs = std::getenv("XDG_DATA_DIRS");
+    for (const std::string& dir : SplitList(dataDirs && *dataDirs ? dataDirs : "/usr/local/share:/usr/share")) {
+        if (!ClaimsZva(dir + "/mime/packages/" + kPackageName + ".xml"))
+            continue;
+        IniDocument entry;
+        std::string exec, types;
+        if (entry.Load(dir + "/applications/" + kPackageName + ".zova_af.desktop") &&
+            entry.Find("Desktop Entry", "Exec", exec) && entry.Find("Desktop Entry", "MimeType", types) &&
+            types.find(kMimeType) != std::string::npos && ExecProgram(exec) == program)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+bool IsAssociated(const std::string& moduleDir) {
+    if (SystemAssociated(moduleDir))
+        return true;
+    if (!ClaimsZva(MimePackage()))
         return false;
     IniDocument entry;
     if (!entry.Load(DesktopEntry()))
