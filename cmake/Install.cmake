@@ -60,6 +60,18 @@ if(ZOVA_PNG_ICONS)
     add_custom_target(zova_png_icons ALL DEPENDS ${ZOVA_PNG_ICONS})
 endif()
 
+# Manual pages of the commands on the PATH.
+foreach(page zova zova_af vessilo)
+    set(gz ${CMAKE_BINARY_DIR}/man/${page}.1.gz)
+    add_custom_command(OUTPUT ${gz}
+        COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
+        COMMAND gzip -9n -c ${PROJECT_SOURCE_DIR}/resources/man/${page}.1 > ${gz}
+        DEPENDS ${PROJECT_SOURCE_DIR}/resources/man/${page}.1 VERBATIM)
+    list(APPEND ZOVA_MAN_PAGES ${gz})
+endforeach()
+add_custom_target(zova_man_pages ALL DEPENDS ${ZOVA_MAN_PAGES})
+install(FILES ${ZOVA_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
 # What Debian asks of every package's documentation.
 set(ZOVA_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/zelvor)
 install(FILES ${ZOVA_DESKTOP_DIR}/copyright DESTINATION ${ZOVA_DOC_DIR})
