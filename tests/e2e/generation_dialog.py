@@ -177,6 +177,9 @@ class GenerationJourney:
         labels = self.app.dialog_buttons(chooser)
         s.check("キャンセル" in labels and any(b.startswith("保存") for b in labels),
                 f"the file dialog speaks Japanese: buttons {labels}")
+        # It starts beside the path already in ローカル.
+        folders = [c.name for c in harness.find_all(chooser, role="combo box")]
+        s.check(os.path.dirname(before) in folders, f"the file dialog starts in {os.path.dirname(before)}: {folders}")
         s.screenshot("file-dialog")
         s.key("Escape")
         gone(self.app, chooser)

@@ -17,6 +17,7 @@
 #include "ui_HtmlGenerateDlg.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
@@ -37,6 +38,9 @@ int TextToInt(const QString& text) {
         return INT_MIN;
     return static_cast<int>(value);
 }
+
+// Where a file dialog for the path in an edit starts: beside that path.
+QString FolderOf(const QString& path) { return path.isEmpty() ? QString() : QFileInfo(path).absolutePath(); }
 
 void Info(QWidget* parent, const char* utf8) {
     Prompter::Current().Message(parent, QString::fromUtf8(utf8), Prompter::Icon::Information);
@@ -265,14 +269,15 @@ void CHtmlGenerateDlg::OnCopy() {
 
 void CHtmlGenerateDlg::OnBrowseOutput() {
     // Any name, with or without an extension, is written as typed.
-    Prompter::FileDialog dialog{{}, {}, u"全てのファイル(*)"_qs, {}};
+    Prompter::FileDialog dialog{{}, {}, u"全てのファイル(*)"_qs, FolderOf(m_ui->outputPathLineEdit->text())};
     QString name = Prompter::Current().SaveFileName(this, dialog);
     if (!name.isEmpty())
         m_ui->outputPathLineEdit->setText(name);
 }
 
 void CHtmlGenerateDlg::OnBrowseStyleSheet() {
-    Prompter::FileDialog dialog{u"css"_qs, u"*.css"_qs, u"スタイルシート(*.css)"_qs, {}};
+    Prompter::FileDialog dialog{u"css"_qs, u"*.css"_qs, u"スタイルシート(*.css)"_qs,
+                                FolderOf(m_ui->styleSheetLineEdit->text())};
     QString name = Prompter::Current().OpenFileName(this, dialog);
     if (!name.isEmpty())
         m_ui->styleSheetLineEdit->setText(name);
