@@ -178,7 +178,7 @@ bool ParseNode(std::string_view data, LibraryNode& node) {
         return false;
 
     std::string_view idBytes;
-    if (!r.Bytes(kNodeIdSize, idBytes) || FixedText(idBytes) != node.id)
+    if (!r.Bytes(kNodeIdSize, idBytes) || FixedView(idBytes) != node.id)
         return false;
 
     bool ok = r.String(node.title, Kept::kTitle) && r.String(node.comment, Kept::kComment) &&
