@@ -84,9 +84,7 @@ public:
             return Problem(target, "no FTP host settings in " + SettingsFile::PathIn(AppPaths::SettingsDir()));
         UploadRequest request;
         request.host = m_hosts->entries[static_cast<std::size_t>(index)];
-        request.localPath = outputPath;
-        request.remoteName = item.remoteFile;
-        request.pageFiles = PageFilesOf(result);
+        request.batches = {AdBlockBatch(outputPath, item.remoteFile, PageFilesOf(result))};
         m_ctx.out << "FTP: " << Cp932::ToUtf8(request.host.name) << '\n';
         UploadJob job(std::move(request), [this](const std::string& line) { m_ctx.out << line << '\n'; });
         if (job.Run() != UploadOutcome::Succeeded)

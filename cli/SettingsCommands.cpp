@@ -47,6 +47,14 @@ ordered_json SettingsToJson(const AppSettings& s, const AspList& asp, const FtpH
         j["user"] = Utf8(e.user);
         j["password"] = password(e.password);
         j["directory"] = Utf8(e.directory);
+        j["protocol"] = ProtocolName(e.protocol);
+        j["passive"] = e.passive;
+        if (!e.certificateSha256.empty())
+            j["certificateSha256"] = e.certificateSha256;
+        if (!e.hostKeySha256.empty())
+            j["hostKeySha256"] = e.hostKeySha256;
+        if (!e.keyFile.empty())
+            j["keyFile"] = Utf8(e.keyFile);
         ftpHosts.push_back(std::move(j));
     }
     ordered_json out;
@@ -108,10 +116,21 @@ public:
             std::string where = "ftpHosts[" + std::to_string(i) + "]";
             const json& e = j[i];
             FtpHostEntry entry = FtpHostEntry::New();
-            if (!Fields(e, where, {"name", "host", "port", "user", "password", "directory"}) ||
+            // Without the fields a host is what the settings file means without
+            // its keys: plain FTP, active mode.
+            entry.protocol = FtpProtocol::Ftp;
+            entry.passive = false;
+            bool portGiven = e.is_object() && e.contains("port");
+            if (!Fields(e, where,
+                        {"name", "host", "port", "user", "password", "directory", "protocol", "passive",
+                         "certificateSha256", "hostKeySha256", "keyFile"}) ||
                 !Text(e, "name", entry.name, where) || !Text(e, "host", entry.host, where) ||
                 !OptionalInt(e, "port", entry.port, where) || !Text(e, "user", entry.user, where) ||
-                !PasswordText(e, entry.password, where) || !Text(e, "directory", entry.directory, where))
+                !PasswordText(e, entry.password, where) || !Text(e, "directory", entry.directory, where) ||
+                !Protocol(e, entry, portGiven, where) || !Bool(e, "passive", entry.passive, where) ||
+                !Fingerprint(e, "certificateSha256", entry.certificateSha256, where) ||
+                !Fingerprint(e, "hostKeySha256", entry.hostKeySha256, where) ||
+                !Text(e, "keyFile", entry.keyFile, where))
                 return false;
             entry.CutTexts();
             if (!AppendEntry(list, entry))
@@ -166,6 +185,39 @@ private:
             return Fail(where + ".\"password\" is the masked \"" + kMaskedPassword +
                         "\" of an export; export with --reveal-passwords to import passwords");
         return Text(e, "password", out, where);
+    }
+
+    bool Protocol(const json& e, FtpHostEntry& entry, bool portGiven, const std::string& where) {
+        auto it = e.find("protocol");
+        if (it == e.end() || it->is_null())
+            return true;
+        FtpProtocol protocol{};
+        if (!it->is_string() || !ProtocolFromName(it->get_ref<const std::string&>(), protocol))
+            return Fail(where + ".\"protocol\" must be \"ftp\", \"ftps\" or \"sftp\"");
+        entry.protocol = protocol;
+        if (!portGiven)
+            entry.port = DefaultPort(protocol);
+        return true;
+    }
+
+    bool Bool(const json& e, const char* key, bool& out, const std::string& where) {
+        auto it = e.find(key);
+        if (it == e.end() || it->is_null())
+            return true;
+        if (!it->is_boolean())
+            return Fail(where + ".\"" + key + "\" must be true or false");
+        out = it->get<bool>();
+        return true;
+    }
+
+    bool Fingerprint(const json& e, const char* key, std::string& out, const std::string& where) {
+        auto it = e.find(key);
+        if (it == e.end() || it->is_null())
+            return true;
+        if (!it->is_string() || !IsSha256Hex(it->get_ref<const std::string&>()))
+            return Fail(where + ".\"" + key + "\" must be a SHA-256 fingerprint: 64 lower-case hex digits");
+        out = it->get<std::string>();
+        return true;
     }
 
     bool Int(const json& v, std::int32_t& out, const std::string& where) {

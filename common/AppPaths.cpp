@@ -73,6 +73,12 @@ bool IsInstalled() {
 
 std::string SettingsDir() { return IsInstalled() ? UserDir("XDG_CONFIG_HOME", "/.config") : ProgramDir(); }
 
+std::string StateDir() {
+    if (!IsInstalled())
+        return ProgramDir();
+    return UserDir("XDG_STATE_HOME", "/.local/state");
+}
+
 std::string PageBaseDir() {
     if (!IsInstalled())
         return ProgramDir();

@@ -27,6 +27,11 @@ void ForcePortable(bool force);
 // The folder of zova_af.ini: the program folder, or $XDG_CONFIG_HOME/zelvor/.
 std::string SettingsDir();
 
+// The folder of what the programs remember for the user between runs that is
+// not a setting (the SSH known hosts, the record of what was published): the
+// program folder, or $XDG_STATE_HOME/zelvor/.
+std::string StateDir();
+
 // The folder whose "html" folder takes the pages the programs write (preview and
 // work pages): the program folder, or $XDG_CACHE_HOME/zelvor/. Per-user folders
 // are created (0700) when missing.

@@ -35,6 +35,8 @@ template <typename E> auto* FtpText(E& e, FtpField field) {
         return &e.password;
     case FtpField::Directory:
         return &e.directory;
+    case FtpField::KeyFile:
+        return &e.keyFile;
     case FtpField::Port:
         break;
     }
@@ -61,6 +63,8 @@ std::size_t FieldLimit(FtpField field) {
         return FtpHostEntry::kPasswordBytes;
     case FtpField::Directory:
         return FtpHostEntry::kDirectoryBytes;
+    case FtpField::KeyFile:
+        return FtpHostEntry::kKeyFileBytes;
     }
     return 0;
 }
@@ -89,4 +93,10 @@ void SetField(FtpHostEntry& entry, FtpField field, std::string_view text) {
 
 std::int32_t PortFromText(std::string_view text) {
     return SettingsFile::DecimalValue(Cp932::Kept(text, kPortChars));
+}
+
+void SetProtocol(FtpHostEntry& entry, FtpProtocol protocol) {
+    if (entry.port == DefaultPort(entry.protocol))
+        entry.port = DefaultPort(protocol);
+    entry.protocol = protocol;
 }

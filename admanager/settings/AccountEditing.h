@@ -12,7 +12,7 @@
 // selected row.
 
 enum class AspField { Name, Url, UserId, Password };
-enum class FtpField { Name, Host, Port, User, Password, Directory };
+enum class FtpField { Name, Host, Port, User, Password, Directory, KeyFile };
 
 // The most an edit of the field holds: bytes that survive a save and load, and
 // for the port the characters that are converted.
@@ -29,6 +29,10 @@ std::string FieldText(const FtpHostEntry& entry, FtpField field);
 void SetField(AspEntry& entry, AspField field, std::string_view text);
 void SetField(FtpHostEntry& entry, FtpField field, std::string_view text);
 std::int32_t PortFromText(std::string_view text);
+
+// Changes the protocol; a port the user left at the old protocol's own port
+// follows to the new one's (21 / 22).
+void SetProtocol(FtpHostEntry& entry, FtpProtocol protocol);
 
 // The copy of a list that a dialog edits, and its selected row (-1: none). The
 // source list changes only through CopyBack.
@@ -78,6 +82,14 @@ public:
         if (m_selected < 0)
             return false;
         SetField(m_list.entries[m_selected], field, text);
+        return true;
+    }
+
+    // Applies change to the selected entry; false without a selection.
+    template <typename Change> bool Update(Change&& change) {
+        if (m_selected < 0)
+            return false;
+        change(m_list.entries[m_selected]);
         return true;
     }
 

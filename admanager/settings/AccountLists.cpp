@@ -95,9 +95,40 @@ void AspEntry::CutTexts() {
     password = Cp932::Kept(password, kPasswordBytes);
 }
 
+std::int32_t DefaultPort(FtpProtocol protocol) { return protocol == FtpProtocol::Sftp ? 22 : 21; }
+
+const char* ProtocolName(FtpProtocol protocol) {
+    switch (protocol) {
+    case FtpProtocol::Ftps:
+        return "ftps";
+    case FtpProtocol::Sftp:
+        return "sftp";
+    case FtpProtocol::Ftp:
+        break;
+    }
+    return "ftp";
+}
+
+bool ProtocolFromName(std::string_view name, FtpProtocol& protocol) {
+    for (FtpProtocol p : {FtpProtocol::Ftp, FtpProtocol::Ftps, FtpProtocol::Sftp}) {
+        if (name == ProtocolName(p)) {
+            protocol = p;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool IsSha256Hex(std::string_view text) {
+    return text.size() == 64 &&
+           std::all_of(text.begin(), text.end(), [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
+}
+
 FtpHostEntry FtpHostEntry::New() {
     FtpHostEntry e;
     e.name = SettingsTexts::NewFtpHostName();
+    e.protocol = FtpProtocol::Ftps;
+    e.passive = true;
     return e;
 }
 
@@ -107,6 +138,11 @@ void FtpHostEntry::CutTexts() {
     user = Cp932::Kept(user, kUserBytes);
     password = Cp932::Kept(password, kPasswordBytes);
     directory = Cp932::Kept(directory, kDirectoryBytes);
+    keyFile = Cp932::Kept(keyFile, kKeyFileBytes);
+    if (!IsSha256Hex(certificateSha256))
+        certificateSha256.clear();
+    if (!IsSha256Hex(hostKeySha256))
+        hostKeySha256.clear();
 }
 
 bool AppendEntry(AspList& list, const AspEntry& entry) { return Append(list, entry); }
@@ -163,6 +199,17 @@ void ReadFtpHostList(const IniDocument& doc, FtpHostList& list) {
         e.user = Text(section, Key("username", i), "", kTextCapacity);
         e.password = Password(section, Key("password", i), FtpHostEntry::kPasswordBytes);
         e.directory = Text(section, Key("current", i), "", kLongTextCapacity);
+        std::int32_t protocol = section.GetInt(Key("protocol", i), 0);
+        e.protocol = protocol == 1 ? FtpProtocol::Ftps : protocol == 2 ? FtpProtocol::Sftp : FtpProtocol::Ftp;
+        e.passive = section.GetInt(Key("passive", i), 0) != 0;
+        e.certificateSha256 = Text(section, Key("certsha256_", i), "", kTextCapacity);
+        e.hostKeySha256 = Text(section, Key("hostkeysha256_", i), "", kTextCapacity);
+        e.keyFile = Text(section, Key("keyfile", i), "", kLongTextCapacity);
+        // A damaged fingerprint pins nothing rather than something never seen.
+        if (!IsSha256Hex(e.certificateSha256))
+            e.certificateSha256.clear();
+        if (!IsSha256Hex(e.hostKeySha256))
+            e.hostKeySha256.clear();
         list.entries.push_back(std::move(e));
     }
 }
@@ -181,6 +228,18 @@ void StoreFtpHostList(IniDocument& doc, const FtpHostList& list) {
         lines.push_back(Line(Key("username", i), LineValue(e.user)));
         lines.push_back(Line(Key("password", i), ScramblePassword(e.password)));
         lines.push_back(Line(Key("current", i), LineValue(e.directory)));
+        // Written only when they say more than "plain FTP, active", so a file
+        // of such hosts keeps its bytes and older programs lose nothing.
+        if (e.protocol != FtpProtocol::Ftp)
+            lines.push_back(Line(Key("protocol", i), std::to_string(static_cast<std::int32_t>(e.protocol))));
+        if (e.passive)
+            lines.push_back(Line(Key("passive", i), "1"));
+        if (!e.certificateSha256.empty())
+            lines.push_back(Line(Key("certsha256_", i), e.certificateSha256));
+        if (!e.hostKeySha256.empty())
+            lines.push_back(Line(Key("hostkeysha256_", i), e.hostKeySha256));
+        if (!e.keyFile.empty())
+            lines.push_back(Line(Key("keyfile", i), LineValue(e.keyFile)));
     }
     doc.SetSection(SettingsFile::kFtpSection, lines);
 }

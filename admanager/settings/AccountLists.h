@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class IniDocument;
@@ -35,6 +36,19 @@ struct AspEntry {
     bool operator==(const AspEntry&) const = default;
 };
 
+// How a host is reached. The numbers are what the settings file stores.
+enum class FtpProtocol : std::int32_t {
+    Ftp = 0,  // plain FTP; what an entry without the key means
+    Ftps = 1, // FTP over TLS, explicit (AUTH TLS), data connections protected too
+    Sftp = 2, // SSH file transfer
+};
+
+// The port a protocol uses unless the user chose another.
+std::int32_t DefaultPort(FtpProtocol protocol);
+// "ftp", "ftps", "sftp": the names the JSON export uses.
+const char* ProtocolName(FtpProtocol protocol);
+bool ProtocolFromName(std::string_view name, FtpProtocol& protocol);
+
 struct FtpHostEntry {
     std::string name;
     std::string host;
@@ -42,13 +56,24 @@ struct FtpHostEntry {
     std::string user;
     std::string password; // plain
     std::string directory;
+    // An entry stored before these existed reads as plain FTP in active mode.
+    FtpProtocol protocol = FtpProtocol::Ftp;
+    bool passive = false;
+    // Pinned fingerprints, SHA-256 as 64 lower-case hex digits, empty when none:
+    // the server certificate the user trusted (FTP over TLS) and the SSH host key
+    // the user accepted (SFTP).
+    std::string certificateSha256;
+    std::string hostKeySha256;
+    std::string keyFile; // SFTP private key, a path (CP932 like the other texts); empty: password only
 
     static constexpr std::size_t kNameBytes = 254;
     static constexpr std::size_t kHostBytes = 510;
     static constexpr std::size_t kUserBytes = 254;
     static constexpr std::size_t kPasswordBytes = 255;
     static constexpr std::size_t kDirectoryBytes = 510;
+    static constexpr std::size_t kKeyFileBytes = 510;
 
+    // A host the user creates now: FTP over TLS in passive mode.
     static FtpHostEntry New();
     void CutTexts();
     bool operator==(const FtpHostEntry&) const = default;
@@ -74,6 +99,9 @@ bool RemoveEntry(AspList& list, int index);
 bool SwapEntries(AspList& list, int first, int second);
 // Makes target hold exactly the entries of source.
 void CopyList(const AspList& source, AspList& target);
+
+// True for 64 lower-case hex digits, the form fingerprints are kept in.
+bool IsSha256Hex(std::string_view text);
 
 bool AppendEntry(FtpHostList& list, const FtpHostEntry& entry);
 bool RemoveEntry(FtpHostList& list, int index);

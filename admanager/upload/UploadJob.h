@@ -5,13 +5,16 @@
 #include <atomic>
 #include <functional>
 #include <string>
+#include <vector>
 
 struct AdBlockResult;
 
-// One FTP upload of a generated ad block: the main file and, in multi-page
-// mode, its numbered page files, over one control connection in active mode
-// with the ASCII type. Every step is reported as one log line (UTF-8) to the
-// sink, so the upload dialog and the command line show the same lines.
+// One upload to one host: the files of one or more generated ad blocks over one
+// connection, by plain FTP (active or passive mode, ASCII type), FTP over TLS
+// (explicit, control and data connections protected, the certificate verified
+// or pinned) or SFTP (the host key checked against our own known hosts). Every
+// step is reported as one log line (UTF-8) to the sink, so the upload dialog,
+// the publish window and the command line show the same lines.
 //
 // Run() blocks and is meant for a worker thread; RequestStop() and IsBusy()
 // may be called from any thread. The sink is called on the thread that runs
@@ -25,13 +28,64 @@ struct UploadTimeouts {
     long stalledSeconds = 60;  // a transfer that moves nothing for this long fails
 };
 
-struct UploadRequest {
-    FtpHostEntry host;      // texts as stored (CP932), sent as they are
-    std::string localPath;  // the main file, a file-system path
-    std::string remoteName; // as typed for the item (CP932), optionally with a leading slash
-    int pageFiles = 0;      // numbered page files written beside the main file
-    UploadTimeouts timeouts;
+struct UploadFile {
+    std::string localPath;  // a file-system path
+    std::string remoteName; // relative to the host's directory (CP932), sent as it is
 };
+
+// The files of one ad block. When the first (the main file) cannot be sent the
+// others are not tried; a page that fails does not stop the pages after it.
+struct UploadBatch {
+    std::vector<UploadFile> files;
+};
+
+// The batch of an ad block written to localPath: the main file under the
+// item's remote name as typed (optionally with a leading slash), then each of
+// its pageFiles numbered page files.
+UploadBatch AdBlockBatch(const std::string& localPath, const std::string& remoteName, int pageFiles);
+
+struct UploadRequest {
+    FtpHostEntry host; // texts as stored (CP932), sent as they are
+    std::vector<UploadBatch> batches;
+    UploadTimeouts timeouts;
+    std::string passphrase;     // of an encrypted SFTP key; never stored
+    std::string knownHostsPath; // our own known hosts file (see KnownHosts.h)
+};
+
+// Who the server proved to be: its certificate (FTP over TLS) or host key
+// (SFTP), and what we made of it.
+struct PeerIdentity {
+    enum class Kind { None, Certificate, HostKey };
+    enum class Trust {
+        NotChecked,
+        Verified, // a certificate the system's authorities vouch for, for this host name
+        Pinned,   // the certificate or host key the user accepted for this host
+        Unknown,  // neither: the user has to decide
+        Changed,  // not the one the user accepted: refused until the user accepts the new one
+    };
+    Kind kind = Kind::None;
+    Trust trust = Trust::NotChecked;
+    std::string sha256; // 64 lower-case hex digits, as pins are stored
+    // Certificates: the subject, issuer and validity as text (UTF-8).
+    std::string subject, issuer, notBefore, notAfter;
+    // Host keys: the type name ("ssh-ed25519"...), the key as base64, and the
+    // fingerprint as OpenSSH shows it ("SHA256:...").
+    std::string keyType, keyBase64, sshFingerprint;
+
+    bool NeedsDecision() const { return trust == Trust::Unknown || trust == Trust::Changed; }
+};
+
+// Makes the host trust what identity shows from now on: the pin in the entry
+// and, for a host key, the line in the known hosts file. False when that file
+// could not be written (the pin is set anyway).
+bool TrustPeer(FtpHostEntry& host, const PeerIdentity& identity, const std::string& knownHostsPath);
+
+// One line naming the fingerprint, for messages (UTF-8).
+std::string FingerprintText(const PeerIdentity& identity);
+
+// True when the key file is protected by a passphrase (OpenSSH or PEM form);
+// false when it is not or cannot be read.
+bool KeyFileNeedsPassphrase(const std::string& path);
 
 enum class UploadOutcome {
     Succeeded,
@@ -59,6 +113,10 @@ public:
 
     UploadOutcome Run();
     void RequestStop() { m_stop.store(true); }
+    // After Run: per batch, whether every one of its files was sent.
+    const std::vector<bool>& BatchesSent() const { return m_sent; }
+    // After Run: the certificate or host key the server showed, if any.
+    const PeerIdentity& Peer() const { return m_peer; }
     bool IsBusy() const { return m_busy.load(); }
     bool StopRequested() const { return m_stop.load(); }
 
@@ -68,6 +126,8 @@ private:
 
     UploadRequest m_request;
     UploadLogSink m_sink;
+    std::vector<bool> m_sent;
+    PeerIdentity m_peer;
     std::atomic<bool> m_busy{false};
     std::atomic<bool> m_stop{false};
 };
@@ -91,4 +151,16 @@ constexpr char kDisconnected[] = "サーバへの接続を切断しました。"
 constexpr char kStopped[] = "ユーザの操作によりアップロードを停止しました。";
 constexpr char kDone[] = "アップロードが正常に終了しました。";
 constexpr char kError[] = "アップロードエラーです。設定を見直してやり直してください。";
+// FTP over TLS and SFTP only.
+constexpr char kTlsStart[] = "TLSで通信を暗号化します...";
+constexpr char kTlsFailed[] = "!!エラー!! TLSによる暗号化に失敗しました。";
+constexpr char kTlsUnavailable[] = "!!エラー!! このシステムのTLSライブラリでは証明書を確認できません。";
+constexpr char kCertVerified[] = "サーバ証明書を確認しました。";
+constexpr char kCertPinned[] = "サーバ証明書が信頼済みの証明書と一致しました。";
+constexpr char kCertUnknown[] = "!!エラー!! サーバ証明書を確認できませんでした。 %s";
+constexpr char kCertChanged[] = "!!エラー!! サーバ証明書が信頼済みの証明書と異なります。 %s";
+constexpr char kHostKeyKnown[] = "ホスト鍵を確認しました。 %s";
+constexpr char kHostKeyUnknown[] = "!!エラー!! 未確認のホスト鍵です。 %s";
+constexpr char kHostKeyChanged[] = "!!エラー!! ホスト鍵が以前と異なります。 %s";
+constexpr char kKeyFileMissing[] = "!!エラー!! 秘密鍵ファイルを読み込めません。";
 } // namespace UploadTexts

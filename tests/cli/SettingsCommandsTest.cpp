@@ -65,7 +65,11 @@ TEST_F(SettingsCommandsTest, ImportThenExport) {
         "aspList": [{"name": "ＡＳＰ", "url": "https://asp.example/", "userId": "me", "password": "秘密"},
                     {"url": "https://b.example/"}],
         "ftpHosts": [{"name": "自宅", "host": "127.0.0.1", "port": 2121, "user": "u", "password": "p=1",
-                      "directory": "/www"}, {}]})";
+                      "directory": "/www"}, {},
+                     {"name": "tls", "host": "ftp.example.jp", "protocol": "ftps", "passive": true,
+                      "certificateSha256": "00112233445566778899aabbccddeeff00112233445566778899aabbccddeeff"},
+                     {"name": "ssh", "host": "ssh.example.jp", "protocol": "sftp", "keyFile": "/home/u/.ssh/鍵",
+                      "hostKeySha256": "ffeeddccbbaa99887766554433221100ffeeddccbbaa99887766554433221100"}]})";
     testutil::CliResult imp = Zova({"settings", "import", WriteJson(input)});
     ASSERT_EQ(imp.code, 0) << imp.err;
 
@@ -82,10 +86,22 @@ TEST_F(SettingsCommandsTest, ImportThenExport) {
     EXPECT_EQ(j["aspList"][0], (json{{"name", "ＡＳＰ"}, {"url", "https://asp.example/"}, {"userId", "me"},
                                      {"password", "秘密"}}));
     EXPECT_EQ(j["aspList"][1]["name"], "新しいASP");
+    // Without the new fields a host is plain FTP in active mode, as in an old settings file.
     EXPECT_EQ(j["ftpHosts"][0], (json{{"name", "自宅"}, {"host", "127.0.0.1"}, {"port", 2121}, {"user", "u"},
-                                      {"password", "p=1"}, {"directory", "/www"}}));
+                                      {"password", "p=1"}, {"directory", "/www"}, {"protocol", "ftp"},
+                                      {"passive", false}}));
     EXPECT_EQ(j["ftpHosts"][1]["name"], "新しいホスト設定");
     EXPECT_EQ(j["ftpHosts"][1]["port"], 21);
+    EXPECT_EQ(j["ftpHosts"][2]["protocol"], "ftps");
+    EXPECT_EQ(j["ftpHosts"][2]["passive"], true);
+    EXPECT_EQ(j["ftpHosts"][2]["certificateSha256"],
+              "00112233445566778899aabbccddeeff00112233445566778899aabbccddeeff");
+    EXPECT_FALSE(j["ftpHosts"][2].contains("hostKeySha256"));
+    EXPECT_EQ(j["ftpHosts"][3]["protocol"], "sftp");
+    EXPECT_EQ(j["ftpHosts"][3]["port"], 22); // follows the protocol when not given
+    EXPECT_EQ(j["ftpHosts"][3]["keyFile"], "/home/u/.ssh/鍵");
+    EXPECT_EQ(j["ftpHosts"][3]["hostKeySha256"],
+              "ffeeddccbbaa99887766554433221100ffeeddccbbaa99887766554433221100");
     // The stored password is scrambled.
     EXPECT_EQ(IniBytes().find(J("秘密")), std::string::npos);
 
@@ -130,6 +146,12 @@ TEST_F(SettingsCommandsTest, BadInputChangesNothing) {
         R"({"aspList":{}})",
         R"({"ftpHosts":[{"port":"21"}]})",
         R"({"ftpHosts":[5]})",
+        R"({"ftpHosts":[{"protocol":"scp"}]})",
+        R"({"ftpHosts":[{"passive":1}]})",
+        R"({"ftpHosts":[{"certificateSha256":"AB:CD"}]})",
+        R"({"ftpHosts":[{"hostKeySha256":"00112233445566778899AABBCCDDEEFF00112233445566778899AABBCCDDEEFF"}]})",
+        R"({"ftpHosts":[{"keyFile":"a
+b"}]})",
     };
     for (const char* input : inputs) {
         testutil::CliResult r = Zova({"settings", "import", WriteJson(input)});

@@ -2,6 +2,8 @@
 
 #include "admanager/settings/ui/FtpHostDlg.h"
 #include "admanager/upload/HostPreselection.h"
+#include "admanager/upload/KnownHosts.h"
+#include "common/AppPaths.h"
 #include "common/ui/Cp932Qt.h"
 #include "ui_FtpUploadDlg.h"
 
@@ -85,9 +87,8 @@ void CFtpUploadDlg::OnStart() {
 
     UploadRequest request;
     request.host = m_hosts.entries[static_cast<std::size_t>(index)];
-    request.localPath = m_localPath;
-    request.remoteName = m_remoteName;
-    request.pageFiles = m_pageFiles;
+    request.batches = {AdBlockBatch(m_localPath, m_remoteName, m_pageFiles)};
+    request.knownHostsPath = AppPaths::StateDir() + KnownHosts::kFileName;
     // The worker reaches the dialog only through queued calls; they are dropped
     // if the dialog is gone, and the destructor waits for the worker anyway.
     m_stopWanted.store(false);

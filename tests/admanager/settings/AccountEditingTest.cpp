@@ -53,6 +53,20 @@ TEST(AccountEditingTest, PortText) {
     EXPECT_EQ(FieldText(e, FtpField::Port), "21");
 }
 
+TEST(AccountEditingTest, PortFollowsTheProtocolUnlessChanged) {
+    FtpHostEntry e = FtpHostEntry::New();
+    EXPECT_EQ(e.protocol, FtpProtocol::Ftps);
+    EXPECT_TRUE(e.passive);
+    SetProtocol(e, FtpProtocol::Sftp);
+    EXPECT_EQ(e.port, 22);
+    SetProtocol(e, FtpProtocol::Ftp);
+    EXPECT_EQ(e.port, 21);
+    e.port = 2121;
+    SetProtocol(e, FtpProtocol::Sftp);
+    EXPECT_EQ(e.port, 2121);
+    EXPECT_EQ(e.protocol, FtpProtocol::Sftp);
+}
+
 TEST(AccountEditingTest, FieldsAreCutToWhatASaveKeeps) {
     const std::string kanji = J("漢");
     FtpHostEntry host;

@@ -9,6 +9,19 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+// A host as stored before protocols were chosen: plain FTP, active mode.
+[[maybe_unused]] static FtpHostEntry PlainFtpHost(std::string name, std::string host, std::int32_t port, std::string user,
+                                                  std::string password, std::string directory) {
+    FtpHostEntry e;
+    e.name = std::move(name);
+    e.host = std::move(host);
+    e.port = port;
+    e.user = std::move(user);
+    e.password = std::move(password);
+    e.directory = std::move(directory);
+    return e;
+}
+
 namespace {
 
 using testutil::DataFile;
@@ -85,7 +98,7 @@ TEST_F(AccountListsTest, ShrinkingListLeavesNoStaleKeys) {
                                                "[Tail]\r\nk=v\r\n"));
     FtpHostList list;
     for (int i = 0; i < 3; ++i)
-        AppendEntry(list, FtpHostEntry{"h" + std::to_string(i), "host", 2100 + i, "u", "p", "/www"});
+        AppendEntry(list, PlainFtpHost("h" + std::to_string(i), "host", 2100 + i, "u", "p", "/www"));
     ASSERT_TRUE(SaveFtpHostList(list, Module()));
     RemoveEntry(list, 2);
     RemoveEntry(list, 1);
@@ -102,6 +115,38 @@ TEST_F(AccountListsTest, ShrinkingListLeavesNoStaleKeys) {
     EXPECT_NE(Read(Ini()).find("[ZOVA_AF_FTPSETTING]\r\nftphost_num=0\r\n[Tail]"), std::string::npos);
 }
 
+TEST_F(AccountListsTest, TransportKeysAreWrittenOnlyWhenTheySayMore) {
+    const std::string pin(64, 'a'), key(64, '0');
+    FtpHostList list;
+    AppendEntry(list, PlainFtpHost("old", "h", 21, "u", "", "/"));
+    FtpHostEntry tls = FtpHostEntry::New();
+    tls.certificateSha256 = pin;
+    AppendEntry(list, tls);
+    FtpHostEntry ssh = PlainFtpHost("ssh", "h", 22, "u", "", "");
+    ssh.protocol = FtpProtocol::Sftp;
+    ssh.hostKeySha256 = key;
+    ssh.keyFile = J("/鍵/id");
+    AppendEntry(list, ssh);
+    ASSERT_TRUE(SaveFtpHostList(list, Module()));
+    const std::string ini = Read(Ini());
+    EXPECT_NE(ini.find("current0=/\r\nftphost1="), std::string::npos) << "a plain FTP entry keeps its old lines";
+    EXPECT_NE(ini.find("current1=\r\nprotocol1=1\r\npassive1=1\r\ncertsha256_1=" + pin + "\r\n"), std::string::npos);
+    EXPECT_NE(ini.find("current2=\r\nprotocol2=2\r\nhostkeysha256_2=" + key + "\r\nkeyfile2=" + J("/鍵/id") + "\r\n"),
+              std::string::npos);
+    FtpHostList back;
+    ASSERT_TRUE(LoadFtpHostList(back, Module()));
+    EXPECT_EQ(back, list);
+
+    // A damaged fingerprint pins nothing; an unknown protocol number is plain FTP.
+    ASSERT_TRUE(FileOps::WriteWholeFile(Ini(), "[ZOVA_AF_FTPSETTING]\r\nftphost_num=1\r\nprotocol0=7\r\n"
+                                               "passive0=1\r\ncertsha256_0=XYZ\r\nhostkeysha256_0=" + pin + "0\r\n"));
+    ASSERT_TRUE(LoadFtpHostList(back, Module()));
+    EXPECT_EQ(back.entries[0].protocol, FtpProtocol::Ftp);
+    EXPECT_TRUE(back.entries[0].passive);
+    EXPECT_EQ(back.entries[0].certificateSha256, "");
+    EXPECT_EQ(back.entries[0].hostKeySha256, "");
+}
+
 TEST_F(AccountListsTest, MissingKeysAndWindowsFile) {
     // Written by hand the way Windows leaves it: other case, blanks, a second
     // section of the same name, CP932 texts.
@@ -114,8 +159,8 @@ TEST_F(AccountListsTest, MissingKeysAndWindowsFile) {
     EXPECT_EQ(asp.entries[0], Asp(J("ＡＳＰ一号"), "https://asp.example/login", "user01", J("秘密pass")));
     EXPECT_EQ(asp.entries[1], Asp(J("読み込み失敗"), "", "only-id", ""));
     ASSERT_EQ(ftp.Count(), 2);
-    EXPECT_EQ(ftp.entries[0], (FtpHostEntry{J("自宅"), "ftp.example.jp", 2121, "web", "x=y", J("/public_html/広告")}));
-    EXPECT_EQ(ftp.entries[1], (FtpHostEntry{"", "", 21, "", "", ""}));
+    EXPECT_EQ(ftp.entries[0], PlainFtpHost(J("自宅"), "ftp.example.jp", 2121, "web", "x=y", J("/public_html/広告")));
+    EXPECT_EQ(ftp.entries[1], PlainFtpHost("", "", 21, "", "", ""));
     AppSettings s;
     ASSERT_TRUE(LoadSettings(s, Module()));
     EXPECT_EQ(s.lastIndex, 77);

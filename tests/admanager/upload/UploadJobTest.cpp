@@ -37,9 +37,7 @@ protected:
         r.host.user = testutil::FtpTestServer::kUser;
         r.host.password = testutil::FtpTestServer::kPassword;
         r.host.directory = "site";
-        r.localPath = local;
-        r.remoteName = remote;
-        r.pageFiles = pages;
+        r.batches = {AdBlockBatch(local, remote, pages)};
         r.timeouts = {5, 10, 10};
         return r;
     }
