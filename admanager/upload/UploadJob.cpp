@@ -183,6 +183,7 @@ public:
             curl_easy_setopt(m_curl, CURLOPT_SSH_HOSTKEYDATA, this);
             curl_easy_setopt(m_curl, CURLOPT_WRITEFUNCTION, &Discard);
         } else {
+            m_passive = host.passive;
             if (host.passive) {
                 curl_easy_setopt(m_curl, CURLOPT_FTPPORT, nullptr);
                 // Behind NAT the address in a PASV reply is often a private one.
@@ -233,6 +234,8 @@ public:
     // FTP over TLS cannot check certificates with this libcurl: refused rather
     // than sent unverified.
     bool TlsUnusable() const { return Tls() && !m_tlsUsable; }
+    // Active mode's data connection would go unencrypted with this libcurl.
+    bool ActiveTlsBroken() const { return Tls() && !m_passive && !ActiveFtpsSupported(); }
     bool KeyFileUnreadable() const { return Sftp() && !m_keyFile.empty() && ::access(m_keyFile.c_str(), R_OK) != 0; }
     // The last failure was TLS itself (refused AUTH TLS or a failed handshake).
     bool TlsFailed() const {
@@ -339,10 +342,12 @@ private:
         if (m_lost)
             return false;
         m_result = curl_easy_perform(m_curl);
-        // Any new connection after the login starts in the login directory, not ours.
+        // Any new connection after the login starts in the login directory, not
+        // ours. Passive mode's data connections count as connections too; for
+        // those the socket callback alone tells them apart.
         long connects = 0;
         curl_easy_getinfo(m_curl, CURLINFO_NUM_CONNECTS, &connects);
-        if (m_loggedIn && connects > 0)
+        if (m_loggedIn && connects > 0 && !m_passive)
             m_lost = true;
         return m_result == CURLE_OK && !m_lost;
     }
@@ -462,6 +467,7 @@ private:
     bool m_tlsUsable = true;
     bool m_loggedIn = false;
     bool m_lost = false;
+    bool m_passive = false;
     long m_port = 0;
     std::string m_hostName;
     std::string m_origin;
@@ -518,6 +524,13 @@ void UploadJob::Log(const char* utf8) {
 void UploadJob::LogText(const std::string& utf8) {
     if (m_sink)
         m_sink(utf8);
+}
+
+bool ActiveFtpsSupported() {
+    // libcurl 7.87 and 7.88 accept the server's data connection in active mode
+    // but never start TLS on it (fixed in 8.0).
+    const curl_version_info_data* info = curl_version_info(CURLVERSION_NOW);
+    return info && (info->version_num < 0x075700 || info->version_num >= 0x080000);
 }
 
 UploadBatch AdBlockBatch(const std::string& localPath, const std::string& remoteName, int pageFiles) {
@@ -617,6 +630,10 @@ UploadOutcome UploadJob::Run() {
             failed = true;
         } else if (session.TlsUnusable()) {
             Log(kTlsUnavailable);
+            Log(kConnectFailed);
+            failed = true;
+        } else if (session.ActiveTlsBroken()) {
+            Log(kTlsActiveBroken);
             Log(kConnectFailed);
             failed = true;
         } else if (session.KeyFileUnreadable()) {

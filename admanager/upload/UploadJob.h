@@ -83,6 +83,10 @@ bool TrustPeer(FtpHostEntry& host, const PeerIdentity& identity, const std::stri
 // One line naming the fingerprint, for messages (UTF-8).
 std::string FingerprintText(const PeerIdentity& identity);
 
+// False when the libcurl in use would send active mode's data unencrypted;
+// such uploads are refused before connecting.
+bool ActiveFtpsSupported();
+
 // True when the key file is protected by a passphrase (OpenSSH or PEM form);
 // false when it is not or cannot be read.
 bool KeyFileNeedsPassphrase(const std::string& path);
@@ -162,5 +166,7 @@ constexpr char kCertChanged[] = "!!エラー!! サーバ証明書が信頼済み
 constexpr char kHostKeyKnown[] = "ホスト鍵を確認しました。 %s";
 constexpr char kHostKeyUnknown[] = "!!エラー!! 未確認のホスト鍵です。 %s";
 constexpr char kHostKeyChanged[] = "!!エラー!! ホスト鍵が以前と異なります。 %s";
+constexpr char kTlsActiveBroken[] =
+    "!!エラー!! このシステムのlibcurlはFTP over TLSのアクティブモードでデータを暗号化できません。パッシブモードを使ってください。";
 constexpr char kKeyFileMissing[] = "!!エラー!! 秘密鍵ファイルを読み込めません。";
 } // namespace UploadTexts

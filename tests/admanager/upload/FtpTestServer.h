@@ -17,14 +17,40 @@
 
 namespace testutil {
 
+inline std::string ToolsDir() { return std::string(ZOVA_TEST_DATA_DIR) + "/../tools/"; }
+
+// Runs a program to its end with its output dropped; true when it exited with 0.
+inline bool RunQuietly(std::vector<std::string> args) {
+    std::vector<char*> argv;
+    for (auto& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    int status = -1;
+    if (::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0)
+        ::waitpid(pid, &status, 0);
+    posix_spawn_file_actions_destroy(&actions);
+    return pid > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
 // A pyftpdlib server on 127.0.0.1, serving root with write access for one
-// user, for as long as this object lives.
+// user, for as long as this object lives. With a PEM file (key and
+// certificate) it speaks FTP over TLS only: no login and no data before TLS.
 class FtpTestServer {
 public:
     static constexpr const char* kUser = "zova";
     static constexpr const char* kPassword = "secret";
 
-    explicit FtpTestServer(const std::string& root) : m_root(root) {
+    // A new self-signed certificate for name, with its key, in pem.
+    static bool MakeCertificate(const std::string& pem, const std::string& name = "localhost") {
+        return RunQuietly({"/usr/bin/python3", ToolsDir() + "ftp_test_server.py", "make-cert", pem, "--name", name});
+    }
+
+    explicit FtpTestServer(const std::string& root, std::string tlsPem = {}) : m_root(root), m_tls(std::move(tlsPem)) {
         // A port taken between our probe and the server's bind: try another.
         for (int attempt = 0; attempt < 5 && !m_ready; ++attempt) {
             m_port = FreePort();
@@ -71,9 +97,13 @@ public:
 private:
     void Spawn(const std::string& root) {
         std::string port = std::to_string(m_port);
-        std::vector<std::string> args = {
-            "/usr/bin/python3", "-m", "pyftpdlib", "-i", "127.0.0.1", "-p", port, "-u", kUser, "-P",
-            kPassword,          "-d", root,        "-w"};
+        std::vector<std::string> args = {"/usr/bin/python3", ToolsDir() + "ftp_test_server.py",
+                                         "serve", "--port", port, "--root", root, "--user", kUser,
+                                         "--password", kPassword};
+        if (!m_tls.empty()) {
+            args.push_back("--tls");
+            args.push_back(m_tls);
+        }
         std::vector<char*> argv;
         for (auto& a : args)
             argv.push_back(a.data());
@@ -120,6 +150,7 @@ private:
     }
 
     std::string m_root;
+    std::string m_tls;
     pid_t m_pid = -1;
     int m_port = 0;
     bool m_ready = false;

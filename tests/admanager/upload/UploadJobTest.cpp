@@ -81,6 +81,18 @@ TEST_F(UploadJobTest, SingleFileGivesTheFullLogAndTheSameBytes) {
     EXPECT_EQ(OnServer("ad.html"), "<table>\n<tr><td>main</td></tr>\n</table>\n");
 }
 
+TEST_F(UploadJobTest, PassiveModeGivesTheSameLinesAndBytes) {
+    UploadRequest r = Request("ad.html", 0);
+    r.host.passive = true;
+    r.batches.push_back(AdBlockBatch(local, "second.html", 0));
+    EXPECT_EQ(Run(r), UploadOutcome::Succeeded);
+    EXPECT_EQ(log, (Lines{T::kStart, T::kConnecting, T::kConnected, T::kChangingDir,
+                          "site ディレクトリへ移動しました。", T::kUploading, Arrow(local, "ad.html"), T::kUploaded,
+                          T::kUploading, Arrow(local, "second.html"), T::kUploaded, T::kDisconnecting,
+                          T::kDisconnected, T::kDone}));
+    EXPECT_EQ(OnServer("second.html"), "<table>\n<tr><td>main</td></tr>\n</table>\n");
+}
+
 TEST_F(UploadJobTest, RefusedLoginGivesExactlyFourLines) {
     UploadRequest r = Request("ad.html");
     r.host.password = "wrong";
