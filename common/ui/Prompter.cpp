@@ -2,6 +2,8 @@
 
 #include <QColorDialog>
 #include <QFileDialog>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 
 namespace {
@@ -85,4 +87,12 @@ std::optional<QColor> DialogPrompter::Color(QWidget* parent, const QColor& initi
     if (!c.isValid())
         return std::nullopt;
     return c;
+}
+
+std::optional<QString> Prompter::Secret(QWidget* parent, const QString& label) {
+    bool ok = false;
+    QString text = QInputDialog::getText(parent, Title(), label, QLineEdit::Password, QString(), &ok);
+    if (!ok)
+        return std::nullopt;
+    return text;
 }

@@ -27,6 +27,8 @@ public:
     virtual QString OpenFileName(QWidget* parent, const FileDialog& dialog) = 0;
     virtual QString SaveFileName(QWidget* parent, const FileDialog& dialog) = 0;
     virtual std::optional<QColor> Color(QWidget* parent, const QColor& initial) = 0;
+    // A secret typed without echo (a key's passphrase); nullopt when cancelled.
+    virtual std::optional<QString> Secret(QWidget* parent, const QString& label);
 
     // The one in use; a dialog-based one unless a test installed another.
     static Prompter& Current();

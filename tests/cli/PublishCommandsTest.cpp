@@ -135,8 +135,75 @@ TEST_F(PublishCommandsTest, UploadWithoutHostSettingsFailsTheItem) {
     ASSERT_TRUE(SaveFtpHostList(FtpHostList{}, module.path() + "/"));
     testutil::CliResult r = Zova({"pages", "--upload"});
     EXPECT_EQ(r.code, 1);
-    EXPECT_TRUE(Has(r.err, "pages: no FTP host settings in"));
+    EXPECT_TRUE(Has(r.err, "pages: FTPホストが設定されていません。 ("));
     EXPECT_TRUE(FileOps::FileExists(dir / "out/p_003.html"));
+}
+
+TEST_F(PublishCommandsTest, OnlyChangedFilesGoAgainUnlessAllAreAsked) {
+    ASSERT_EQ(Zova({"--upload"}).code, 0);
+    auto mark = [&] {
+        for (const char* f : {"site/top.html", "site/p.html", "site/p_002.html"})
+            ASSERT_TRUE(FileOps::WriteWholeFile(serverRoot / f, "x"));
+    };
+    auto onServer = [&](const char* f) {
+        std::string text;
+        FileOps::ReadWholeFile(serverRoot / f, text);
+        return text;
+    };
+    mark();
+    testutil::CliResult again = Zova({"--upload"});
+    EXPECT_EQ(again.code, 0) << again.err;
+    EXPECT_TRUE(Has(again.out, "公開: 1件、変更なし: 2件、失敗: 0件\n")) << again.out;
+    EXPECT_FALSE(Has(again.out, UploadTexts::kStart)); // no host had anything to take
+    EXPECT_EQ(onServer("site/top.html"), "x");
+
+    // One banner of one item changes: that item's file alone goes.
+    top->banners.front()->tag = "<a>new</a>";
+    Save();
+    testutil::CliResult changed = Zova({"--upload"});
+    EXPECT_EQ(changed.code, 0) << changed.err;
+    EXPECT_NE(onServer("site/top.html"), "x");
+    EXPECT_EQ(onServer("site/p.html"), "x");
+    EXPECT_TRUE(Has(changed.out, "公開: 2件、変更なし: 1件、失敗: 0件\n"));
+
+    mark();
+    ASSERT_EQ(Zova({"--upload", "--all-files"}).code, 0);
+    for (const char* f : {"site/top.html", "site/p.html", "site/p_002.html"})
+        EXPECT_NE(onServer(f), "x") << f;
+}
+
+TEST_F(PublishCommandsTest, UntrustedCertificateFailsItsHostUntilItsFingerprintIsImported) {
+    TempDir tlsRoot, certDir;
+    ASSERT_TRUE(FileOps::MakeDirRetry(tlsRoot / "site"));
+    ASSERT_TRUE(testutil::FtpTestServer::MakeCertificate(certDir / "c.pem"));
+    testutil::FtpTestServer tls(tlsRoot.path(), certDir / "c.pem");
+    ASSERT_TRUE(tls.Ready());
+    FtpHostList hosts;
+    hosts.entries.push_back(Host("main-host", "site"));
+    FtpHostEntry secure = Host("tls", "site");
+    secure.protocol = FtpProtocol::Ftps;
+    secure.passive = true;
+    secure.port = tls.Port();
+    hosts.entries.push_back(secure);
+    ASSERT_TRUE(SaveFtpHostList(hosts, module.path() + "/"));
+    top->ftpHost = "TLS";
+    Save();
+
+    testutil::CliResult r = Zova({"--upload"});
+    EXPECT_EQ(r.code, 1);
+    std::size_t at = r.err.find("tls: not trusted: SHA-256: ");
+    ASSERT_NE(at, std::string::npos) << r.err;
+    std::string fingerprint = r.err.substr(at + 27, 64);
+    EXPECT_TRUE(IsSha256Hex(fingerprint));
+    EXPECT_TRUE(Has(r.out, "公開: 2件、変更なし: 0件、失敗: 1件\n")) << r.out; // the other host still went
+    EXPECT_TRUE(FileOps::FileExists(serverRoot / "site/p.html"));
+
+    hosts.entries[1].certificateSha256 = fingerprint;
+    ASSERT_TRUE(SaveFtpHostList(hosts, module.path() + "/"));
+    testutil::CliResult trusted = Zova({"サイト/top", "--upload"});
+    EXPECT_EQ(trusted.code, 0) << trusted.err;
+    EXPECT_TRUE(Has(trusted.out, UploadTexts::kCertPinned));
+    EXPECT_TRUE(FileOps::FileExists(tlsRoot / "site/top.html"));
 }
 
 } // namespace

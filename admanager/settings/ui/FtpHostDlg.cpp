@@ -6,6 +6,8 @@
 #include "common/ui/TextLimit.h"
 #include "ui_FtpHostDlg.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <utility>
 
 namespace {
@@ -25,6 +27,7 @@ CFtpHostDlg::CFtpHostDlg(FtpHostList& list, QWidget* parent)
         {m_ui->nameLineEdit, FtpField::Name},         {m_ui->hostLineEdit, FtpField::Host},
         {m_ui->portLineEdit, FtpField::Port},         {m_ui->userLineEdit, FtpField::User},
         {m_ui->passwordLineEdit, FtpField::Password}, {m_ui->directoryLineEdit, FtpField::Directory},
+        {m_ui->keyFileLineEdit, FtpField::KeyFile},
     };
     for (const auto& [edit, field] : edits) {
         if (field == FtpField::Port)
@@ -33,6 +36,10 @@ CFtpHostDlg::CFtpHostDlg(FtpHostList& list, QWidget* parent)
             LimitEditBytes(edit, FieldLimit(field));
         connect(edit, &QLineEdit::textChanged, this, [this, field = field](const QString& t) { OnEdited(field, t); });
     }
+    connect(m_ui->protocolComboBox, &QComboBox::currentIndexChanged, this, &CFtpHostDlg::OnProtocol);
+    connect(m_ui->passiveCheckBox, &QCheckBox::toggled, this, &CFtpHostDlg::OnPassive);
+    connect(m_ui->keyFilePushButton, &QPushButton::clicked, this, &CFtpHostDlg::OnChooseKeyFile);
+    connect(m_ui->forgetPinPushButton, &QPushButton::clicked, this, &CFtpHostDlg::OnForgetPin);
     connect(m_ui->hostTableWidget, &QTableWidget::itemSelectionChanged, this, &CFtpHostDlg::OnSelectionChanged);
     connect(m_ui->newPushButton, &QPushButton::clicked, this, &CFtpHostDlg::OnNew);
     connect(m_ui->deletePushButton, &QPushButton::clicked, this, &CFtpHostDlg::OnDelete);
@@ -40,6 +47,7 @@ CFtpHostDlg::CFtpHostDlg(FtpHostList& list, QWidget* parent)
     connect(m_ui->downPushButton, &QPushButton::clicked, this, [this] { OnMove(1); });
 
     FillRows();
+    ShowTransport(nullptr);
 }
 
 CFtpHostDlg::~CFtpHostDlg() = default;
@@ -71,6 +79,8 @@ void CFtpHostDlg::OnSelectionChanged() {
     m_sync = false;
     if (const FtpHostEntry* e = m_work.SelectedEntry())
         ShowEntry(*e);
+    else
+        ShowTransport(nullptr);
     m_sync = true;
 }
 
@@ -81,6 +91,60 @@ void CFtpHostDlg::ShowEntry(const FtpHostEntry& e) {
     m_ui->userLineEdit->setText(Cp932Qt::ToQt(e.user));
     m_ui->passwordLineEdit->setText(Cp932Qt::ToQt(e.password));
     m_ui->directoryLineEdit->setText(Cp932Qt::ToQt(e.directory));
+    m_ui->keyFileLineEdit->setText(Cp932Qt::ToQt(e.keyFile));
+    m_ui->protocolComboBox->setCurrentIndex(static_cast<int>(e.protocol));
+    m_ui->passiveCheckBox->setChecked(e.passive);
+    ShowTransport(&e);
+}
+
+void CFtpHostDlg::ShowTransport(const FtpHostEntry* e) {
+    const bool sftp = e && e->protocol == FtpProtocol::Sftp;
+    const bool tls = e && e->protocol == FtpProtocol::Ftps;
+    m_ui->passiveCheckBox->setEnabled(e && !sftp);
+    m_ui->keyFileLabel->setEnabled(sftp);
+    m_ui->keyFileLineEdit->setEnabled(sftp);
+    m_ui->keyFilePushButton->setEnabled(sftp);
+    m_ui->pinLabel->setText(sftp ? u"信頼済みのホスト鍵"_qs : u"信頼済みの証明書"_qs);
+    const std::string pin = sftp ? e->hostKeySha256 : tls ? e->certificateSha256 : std::string();
+    m_ui->pinLabel->setEnabled(sftp || tls);
+    m_ui->pinLineEdit->setEnabled(sftp || tls);
+    m_ui->pinLineEdit->setText(pin.empty() ? QString() : u"SHA-256 "_qs + QString::fromStdString(pin));
+    m_ui->pinLineEdit->setCursorPosition(0);
+    // A host key stays in our known hosts file, so only a certificate can be
+    // let go of here; a changed host key is asked about when it is met.
+    m_ui->forgetPinPushButton->setEnabled(tls && !pin.empty());
+}
+
+void CFtpHostDlg::OnProtocol(int index) {
+    if (!m_sync || index < 0 || index > 2)
+        return;
+    m_work.Update([index](FtpHostEntry& e) { SetProtocol(e, static_cast<FtpProtocol>(index)); });
+    if (const FtpHostEntry* e = m_work.SelectedEntry()) {
+        m_sync = false;
+        m_ui->portLineEdit->setText(QString::number(e->port));
+        m_sync = true;
+    }
+    ShowTransport(m_work.SelectedEntry());
+}
+
+void CFtpHostDlg::OnPassive(bool on) {
+    if (m_sync)
+        m_work.Update([on](FtpHostEntry& e) { e.passive = on; });
+}
+
+void CFtpHostDlg::OnChooseKeyFile() {
+    Prompter::FileDialog d;
+    d.filter = u"すべてのファイル(*)"_qs;
+    const QString current = m_ui->keyFileLineEdit->text();
+    d.directory = current.isEmpty() ? QDir::homePath() + u"/.ssh"_qs : QFileInfo(current).absolutePath();
+    QString path = Prompter::Current().OpenFileName(this, d);
+    if (!path.isEmpty())
+        m_ui->keyFileLineEdit->setText(path); // stored through the edit, like typing
+}
+
+void CFtpHostDlg::OnForgetPin() {
+    m_work.Update([](FtpHostEntry& e) { e.certificateSha256.clear(); });
+    ShowTransport(m_work.SelectedEntry());
 }
 
 void CFtpHostDlg::OnEdited(FtpField field, const QString& text) {

@@ -32,6 +32,12 @@ private:
     void OnDelete();
     void OnMove(int delta);
     void ShowEntry(const FtpHostEntry& entry);
+    void OnProtocol(int index);
+    void OnPassive(bool on);
+    void OnChooseKeyFile();
+    void OnForgetPin();
+    // Which controls apply to the selected entry's protocol, and its pin.
+    void ShowTransport(const FtpHostEntry* entry);
 
     std::unique_ptr<Ui::FtpHostDlg> m_ui;
     FtpHostList& m_list;

@@ -2,8 +2,8 @@
 
 #include "admanager/settings/ui/FtpHostDlg.h"
 #include "admanager/upload/HostPreselection.h"
-#include "admanager/upload/KnownHosts.h"
-#include "common/AppPaths.h"
+#include "admanager/upload/ui/TrustPrompt.h"
+#include "common/ui/Prompter.h"
 #include "common/ui/Cp932Qt.h"
 #include "ui_FtpUploadDlg.h"
 
@@ -87,8 +87,11 @@ void CFtpUploadDlg::OnStart() {
 
     UploadRequest request;
     request.host = m_hosts.entries[static_cast<std::size_t>(index)];
+    if (!AskPassphrase(this, request.host, request.passphrase))
+        return;
+    m_runHost = index;
     request.batches = {AdBlockBatch(m_localPath, m_remoteName, m_pageFiles)};
-    request.knownHostsPath = AppPaths::StateDir() + KnownHosts::kFileName;
+    request.knownHostsPath = KnownHostsPath();
     // The worker reaches the dialog only through queued calls; they are dropped
     // if the dialog is gone, and the destructor waits for the worker anyway.
     m_stopWanted.store(false);
@@ -116,6 +119,17 @@ void CFtpUploadDlg::OnWorkerEnded(int outcome) {
     m_busy.store(false);
     SetRunning(false);
     Q_EMIT uploadFinished(outcome);
+    // A server we could not vouch for: the user decides, and on yes the
+    // upload goes again at once with the host pinned.
+    const PeerIdentity peer = m_job ? m_job->Peer() : PeerIdentity();
+    if (peer.NeedsDecision() && m_runHost >= 0 && m_runHost < m_hosts.Count()) {
+        FtpHostEntry& host = m_hosts.entries[static_cast<std::size_t>(m_runHost)];
+        if (AskToTrust(this, host, peer, KnownHostsPath())) {
+            if (!SaveFtpHostList(m_hosts, m_moduleDir))
+                Prompter::Current().Message(this, u"FTPホストリストの保存に失敗しました。"_qs, Prompter::Icon::Stop);
+            OnStart();
+        }
+    }
 }
 
 void CFtpUploadDlg::RequestStop() {

@@ -57,6 +57,7 @@ private:
     std::string m_localPath;
     std::string m_remoteName;
     int m_pageFiles;
+    int m_runHost = -1; // the host entry of the last start
     // Set before the worker starts and cleared on this thread once it has ended,
     // so closing is refused for the whole run.
     std::atomic<bool> m_busy{false};
