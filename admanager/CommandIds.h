@@ -38,6 +38,7 @@ constexpr int CssMaker = 32791;
 constexpr int AppSettings = 32789;
 constexpr int AspSettings = 32784;
 constexpr int FtpSettings = 32790;
+constexpr int PublishAll = 32792;
 
 constexpr int Help = 57670;
 constexpr int About = 57664;

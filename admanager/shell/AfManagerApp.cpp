@@ -6,6 +6,7 @@
 #include "admanager/settings/Association.h"
 #include "admanager/settings/ui/AspDlg.h"
 #include "admanager/settings/ui/FtpHostDlg.h"
+#include "admanager/upload/ui/PublishDlg.h"
 #include "admanager/settings/ui/SettingsDlg.h"
 #include "admanager/panes/DataCtrlView.h"
 #include "admanager/shell/AboutDlg.h"
@@ -183,6 +184,11 @@ void CAfManagerApp::InstallCommands() {
                     m_frame.get());
     });
     frame->SetCommandHandler(Cmd::FtpSettings, [this] { EditFtpHostList(m_ftpList, AppPaths::SettingsDir(), m_frame.get()); });
+    frame->SetCommandHandler(Cmd::PublishAll, [this] {
+        CPublishDlg dialog(m_doc->Library(), m_doc->FilePath().toStdString(), m_ftpList, AppPaths::SettingsDir(),
+                           m_frame.get());
+        dialog.exec();
+    });
 }
 
 void CAfManagerApp::ShowAbout() {

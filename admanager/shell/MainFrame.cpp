@@ -113,6 +113,9 @@ void CMainFrame::BuildActions() {
          nullptr, {}},
         {Cmd::LoginTool, u"ログインツールを開く(&L)..."_qs, u"ログインツールを起動します。"_qs, nullptr, {}},
         {Cmd::CssMaker, u"CSSメーカーを開く(&C)"_qs, u"CSSメーカーを起動します。"_qs, nullptr, {}},
+        {Cmd::PublishAll, u"まとめてアップロード(&U)..."_qs,
+         u"出力先のある広告項目をまとめてHTML出力し、変更されたファイルをアップロードします。\nまとめてアップロード"_qs,
+         "publish", {}},
         {Cmd::AppSettings, u"動作設定(&S)..."_qs, u"アプリケーションの動作を設定します。"_qs, nullptr, {}},
         {Cmd::AspSettings, u"ASP設定(&A)..."_qs, u"ASPのアカウントを設定します。"_qs, nullptr, {}},
         {Cmd::FtpSettings, u"FTPホスト設定(&F)..."_qs, u"FTPホストを設定します。"_qs, nullptr, {}},
@@ -189,6 +192,8 @@ void CMainFrame::BuildMenus() {
     tools->addAction(Action(Cmd::LoginTool));
     tools->addAction(Action(Cmd::CssMaker));
     tools->addSeparator();
+    tools->addAction(Action(Cmd::PublishAll));
+    tools->addSeparator();
     for (int id : {Cmd::AppSettings, Cmd::AspSettings, Cmd::FtpSettings})
         tools->addAction(Action(id));
 
@@ -220,6 +225,7 @@ void CMainFrame::BuildToolBar() {
     const int layout[] = {Cmd::FileNew,   Cmd::FileOpen,   Cmd::FileSave,    0,
                           Cmd::NewFolder, Cmd::NewItem,    Cmd::CopyItem,    Cmd::PasteItem,    Cmd::DeleteNode, 0,
                           Cmd::AddBanner, Cmd::CopyBanner, Cmd::PasteBanner, Cmd::DeleteBanner, 0,
+                          Cmd::PublishAll, 0,
                           Cmd::Help,      Cmd::About};
     for (int id : layout) {
         if (id == 0)

@@ -5,7 +5,8 @@ import os
 
 import harness
 from admanager import AdManager
-from dialogs import (button, edit, focused_in, gone, ini_section, replace_text, table_rows, wait_window)
+from dialogs import (button, choose, combo_text, edit, focused_in, gone, ini_section, labelled_combo, replace_text,
+                     table_rows, wait_window)
 from harness import role_name, states, text_of, wait_until
 
 TOOLS = "ツール(T)"
@@ -29,9 +30,13 @@ FTP = {
                "パスワード": "password", "ホストのカレントディレクトリ": "directory"},
     "columns": ("name", "host"),
     "entries": [{"name": "さくら", "host": "ftp.example.jp", "port": 2121, "user": "sakura", "password": "pw-s",
-                 "directory": "/www/ads"},
-                {"name": "lolipop", "host": "127.0.0.1", "port": 21, "user": "lo", "password": "pw-l",
-                 "directory": "public_html"}],
+                 "directory": "/www/ads", "protocol": "ftps", "passive": False},
+                {"name": "lolipop", "host": "127.0.0.1", "port": 22, "user": "lo", "password": "pw-l",
+                 "directory": "public_html", "protocol": "sftp", "passive": True}],
+    # Typed differently from what is stored: the port follows the protocol chosen after it.
+    "typed": {"lolipop": {"port": 21}},
+    # The connection controls: the protocol chosen, and whether パッシブモード is clicked.
+    "transport": {"さくら": ("FTPS（FTP over TLS）", True), "lolipop": ("SFTP（SSH）", False)},
 }
 
 
@@ -59,12 +64,31 @@ class AccountJourney:
 
     def fill(self, kind, dlg, entry):
         for label, key in kind["fields"].items():
-            value = str(entry[key])
+            value = str(kind.get("typed", {}).get(entry["name"], {}).get(key, entry[key]))
             field = edit(self.app, dlg, label)
             if value.isascii():
                 replace_text(self.s, field, value)
             else:
                 replace_text(self.s, field, paste=value)
+        if entry["name"] in kind.get("transport", {}):
+            self.transport(dlg, entry, *kind["transport"][entry["name"]])
+
+    def transport(self, dlg, entry, protocol, click_passive):
+        s = self.s
+        passive = self.app.find("check box", "パッシブモード", within=dlg)
+        s.check("checked" in states(passive), "a new host starts in passive mode")
+        combo = labelled_combo(dlg, "接続方式")
+        s.check_equal(combo_text(combo), "FTPS（FTP over TLS）", "a new host's protocol")
+        if protocol != combo_text(combo):
+            choose(s, self.app, combo, protocol)
+        key_file = edit(self.app, dlg, "秘密鍵ファイル")
+        sftp = protocol.startswith("SFTP")
+        s.check_equal("enabled" in states(key_file), sftp, f"秘密鍵ファイル usable with {protocol}")
+        s.check_equal("enabled" in states(passive), not sftp, f"パッシブモード usable with {protocol}")
+        s.check_equal(text_of(edit(self.app, dlg, "Port")), str(entry["port"]), f"Port with {protocol}")
+        if click_passive:
+            s.click(passive)
+            wait_until(lambda: "checked" not in states(passive), timeout=3, what="パッシブモード to untick")
 
     def tab_leaves_table(self, kind, dlg):
         s = self.s

@@ -4,8 +4,8 @@ import os
 
 import harness
 from admanager import AdManager, dump_node
-from dialogs import (FtpServer, area_picture, button, colours, edit, focused_in, gone, list_lines,
-                     message_and_ok, place_window, popup_showing, replace_text, wait_window, x_geometry, x_window)
+from dialogs import (FtpServer, area_picture, button, choose, colours, edit, focused_in, gone, list_lines,
+                     labelled_combo, message_and_ok, place_window, popup_showing, replace_text, wait_window, x_geometry, x_window)
 from harness import role_name, states, text_of, wait_until
 
 CAPTION = "Zelvor管理 - HTML生成"
@@ -204,6 +204,8 @@ class GenerationJourney:
                       "ユーザ名": server.USER, "パスワード": server.PASSWORD, "ホストのカレントディレクトリ": "pub"}
             for name, value in fields.items():
                 replace_text(s, edit(self.app, hosts, name), value)
+            # The test server speaks plain FTP; a new host starts as FTP over TLS.
+            choose(s, self.app, labelled_combo(hosts, "接続方式"), "FTP（暗号化なし）")
             s.click(button(self.app, hosts, "OK"))
             gone(self.app, hosts)
             s.check_equal(text_of(edit(self.app, up, "ホスト名（IPアドレス）")), "127.0.0.1",
