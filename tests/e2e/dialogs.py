@@ -186,20 +186,30 @@ def ini_section(path, section):
 
 # ------------------------------------------------------------ FTP server
 
+TOOLS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools")
+
+
 class FtpServer:
-    """pyftpdlib on 127.0.0.1 serving root with write access, on a free port."""
+    """pyftpdlib on 127.0.0.1 serving root with write access, on a free port; with tls, FTP over TLS only,
+    with a new self-signed certificate."""
     USER = "zova"
     PASSWORD = "secret"
 
-    def __init__(self, s, root):
+    def __init__(self, s, root, tls=False):
         self.root = root
         os.makedirs(root, exist_ok=True)
-        self.log = open(os.path.join(s.root, "ftpd.log"), "wb")
+        self.log = open(os.path.join(s.root, f"ftpd-{os.path.basename(root)}.log"), "wb")
+        script = os.path.join(TOOLS, "ftp_test_server.py")
+        extra = []
+        if tls:
+            pem = os.path.join(s.root, f"{os.path.basename(root)}.pem")
+            subprocess.run(["/usr/bin/python3", script, "make-cert", pem], check=True, env=s.env)
+            extra = ["--tls", pem]
         for _ in range(5):
             self.port = self._free_port()
             self.proc = subprocess.Popen(
-                ["/usr/bin/python3", "-m", "pyftpdlib", "-i", "127.0.0.1", "-p", str(self.port), "-u", self.USER,
-                 "-P", self.PASSWORD, "-d", root, "-w"], env=s.env, stdout=self.log, stderr=self.log,
+                ["/usr/bin/python3", script, "serve", "--port", str(self.port), "--user", self.USER,
+                 "--password", self.PASSWORD, "--root", root, *extra], env=s.env, stdout=self.log, stderr=self.log,
                 start_new_session=True)
             if self._accepting():
                 return

@@ -1,5 +1,5 @@
-"""まとめてアップロード: ad items over three hosts (one fine, one failing, one that never answers and is
-stopped), then only what changed goes again."""
+"""まとめてアップロード: ad items over four hosts (one fine, one failing, one over TLS with a certificate the
+user is asked to trust, one that never answers and is stopped), then only what changed goes again."""
 
 import copy
 import json
@@ -32,6 +32,8 @@ class PublishJourney:
         folder = s.program_folder()
         self.server = FtpServer(s, os.path.join(s.root, "ftproot"))
         os.makedirs(os.path.join(self.server.root, "pub"))
+        self.tls = FtpServer(s, os.path.join(s.root, "tlsroot"), tls=True)
+        os.makedirs(os.path.join(self.tls.root, "pub"))
         # A server that takes the connection and never greets: the upload waits until stopped.
         self.silent = socket.socket()
         self.silent.bind(("127.0.0.1", 0))
@@ -42,8 +44,8 @@ class PublishJourney:
         sample = s.dump(folder, os.path.join(folder, "sample.zva"))
         model = item_template(sample)
         items = []
-        for n, (title, host) in enumerate([("A1", "alpha"), ("A2", "alpha"), ("B1", "beta"), ("C1", "gamma"),
-                                           ("L1", None)]):
+        for n, (title, host) in enumerate([("A1", "alpha"), ("A2", "alpha"), ("B1", "beta"), ("D1", "delta"),
+                                           ("C1", "gamma"), ("L1", None)]):
             item = copy.deepcopy(model)
             item.update(id=f"2612070900{n:02d}00000099", title=f"記事下 {title}",
                         outputPath=os.path.join(self.out, f"{title.lower()}.html"), remoteFile=f"{title.lower()}.html",
@@ -60,7 +62,8 @@ class PublishJourney:
         hosts = {"ftpHosts": [
             self.host("alpha", self.server.port, "pub"),
             self.host("beta", self.server.port, "nowhere"),
-            self.host("gamma", self.silent.getsockname()[1], "pub")]}
+            self.host("gamma", self.silent.getsockname()[1], "pub"),
+            dict(self.host("delta", self.tls.port, "pub"), protocol="ftps")]}
         with open(os.path.join(s.work, "hosts.json"), "w", encoding="utf-8") as f:
             json.dump(hosts, f)
         s.zova(folder, "--module-dir", folder, "settings", "import", os.path.join(s.work, "hosts.json"))
@@ -106,9 +109,10 @@ class PublishJourney:
         s.step("the window lists every ad item with its host and state; changed ones ticked")
         dlg = self.open()
         s.check_equal(self.rows(dlg), [["ブログ/記事下 A1", "alpha", UNSENT], ["ブログ/記事下 A2", "alpha", UNSENT],
-                                       ["ブログ/記事下 B1", "beta", UNSENT], ["ブログ/記事下 C1", "gamma", UNSENT],
-                                       ["ブログ/記事下 L1", "（なし）", LOCAL]], "rows")
-        s.check_equal(self.ticked(dlg), [True, True, True, True, False], "ticked rows")
+                                       ["ブログ/記事下 B1", "beta", UNSENT], ["ブログ/記事下 D1", "delta", UNSENT],
+                                       ["ブログ/記事下 C1", "gamma", UNSENT], ["ブログ/記事下 L1", "（なし）", LOCAL]],
+                      "rows")
+        s.check_equal(self.ticked(dlg), [True, True, True, True, True, False], "ticked rows")
         s.screenshot("publish_window")
 
         s.step("開始: alpha takes two blocks, beta fails, gamma never answers and is stopped")
@@ -121,18 +125,32 @@ class PublishJourney:
             s.check(False, f"{e}; log: {list_lines(log)}")
         s.check("disabled" in states(button(self.app, dlg, "閉じる")) or
                 "enabled" not in states(button(self.app, dlg, "閉じる")), "閉じる is off while running")
+        s.check(any(line.startswith("!!エラー!! サーバ証明書を確認できませんでした。 SHA-256: ")
+                    for line in list_lines(log)), "delta's certificate is not trusted yet")
         s.click(button(self.app, dlg, "停止"))
+
+        s.step("the run ends: asked whether to trust delta's certificate; yes sends D1 at once")
         try:
-            wait_until(lambda: self.summary(dlg), timeout=15, what="the summary")
+            box = self.app.wait_dialog("このホストでこの証明書を信頼しますか？", timeout=15)
         except harness.JourneyFailed as e:
             s.check(False, f"{e}; log: {list_lines(log)}")
-        s.check_equal(self.summary(dlg), "公開: 2件、変更なし: 0件、失敗: 2件", "summary")
+            raise
+        s.check_equal(self.summary(dlg), "公開: 2件、変更なし: 0件、失敗: 3件", "summary before trusting")
+        s.check("!!エラー!! カレントディレクトリの移動に失敗しました。" in list_lines(log), "beta's log line")
+        s.check("ユーザの操作によりアップロードを停止しました。" in list_lines(log), "the stop is logged")
+        s.screenshot("trust_certificate")
+        self.app.press(box, "はい")
+        wait_until(lambda: self.rows(dlg)[3][2] == "完了", timeout=15, what="D1 to go after trusting")
+        wait_until(lambda: self.summary(dlg) == "公開: 1件、変更なし: 0件、失敗: 0件", timeout=10,
+                   what="the summary of D1's run")
+        s.check(os.path.exists(os.path.join(self.tls.root, "pub", "d1.html")), "d1.html arrives over TLS")
+        s.check("サーバ証明書が信頼済みの証明書と一致しました。" in list_lines(log), "the pinned certificate is logged")
+        hosts = json.loads(s.zova(self.app.folder, "--module-dir", self.app.folder, "settings", "export"))["ftpHosts"]
+        s.check(len(hosts[3].get("certificateSha256", "")) == 64, f"delta pinned in zova_af.ini: {hosts[3]}")
         states_now = [row[2] for row in self.rows(dlg)]
         s.check_equal(states_now[:2], ["完了", "完了"], "alpha's items")
         s.check(states_now[2].startswith("失敗"), f"beta's item failed: {states_now[2]!r}")
-        s.check_equal(states_now[3], "停止", "gamma's item")
-        s.check("!!エラー!! カレントディレクトリの移動に失敗しました。" in list_lines(log), "beta's log line")
-        s.check("ユーザの操作によりアップロードを停止しました。" in list_lines(log), "the stop is logged")
+        s.check_equal(states_now[4], "停止", "gamma's item")
         for name in ("a1.html", "a2.html"):
             with open(os.path.join(self.out, name), "rb") as f:
                 s.check_equal(self.on_server(name), f.read(), f"{name} on the server")
@@ -146,15 +164,15 @@ class PublishJourney:
         with open(os.path.join(self.server.root, "pub", "a1.html"), "wb") as f:
             f.write(b"x")
         dlg = self.open()
-        s.check_equal([row[2] for row in self.rows(dlg)], [UNCHANGED, UNCHANGED, UNSENT, UNSENT, LOCAL],
+        s.check_equal([row[2] for row in self.rows(dlg)], [UNCHANGED, UNCHANGED, UNSENT, UNCHANGED, UNSENT, LOCAL],
                       "states after the first run")
-        s.check_equal(self.ticked(dlg), [False, False, True, True, False], "ticked rows")
+        s.check_equal(self.ticked(dlg), [False, False, True, False, True, False], "ticked rows")
         s.click(button(self.app, dlg, "すべて解除"))
         table = self.app.find("tree", "広告項目一覧", within=dlg).queryTable()
         s.click(table.getAccessibleAt(0, 0))
         s.key("space")
         wait_until(lambda: self.ticked(dlg)[0], timeout=3, what="A1 to be ticked by Space")
-        s.check_equal(self.ticked(dlg), [True, False, False, False, False], "only A1 ticked")
+        s.check_equal(self.ticked(dlg), [True, False, False, False, False, False], "only A1 ticked")
         s.click(button(self.app, dlg, "開始"))
         wait_until(lambda: self.summary(dlg), timeout=15, what="the summary")
         s.check_equal(self.summary(dlg), "公開: 0件、変更なし: 1件、失敗: 0件", "summary of an unchanged item")
@@ -178,6 +196,7 @@ class PublishJourney:
             self.second_run()
         finally:
             self.server.stop()
+            self.tls.stop()
             self.silent.close()
 
 
