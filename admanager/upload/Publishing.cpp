@@ -86,6 +86,8 @@ std::string HostKeyText(const FtpHostEntry& host) {
 }
 
 std::string LibraryKey(const std::string& libraryPath) {
+    if (libraryPath.empty())
+        return {}; // a library never saved
     std::error_code ec;
     auto absolute = std::filesystem::absolute(libraryPath, ec);
     return ec ? libraryPath : absolute.lexically_normal().string();
