@@ -3,6 +3,7 @@
 #include "admanager/CommandIds.h"
 #include "admanager/library/LibraryNode.h"
 #include "admanager/library/ui/AfManagerDoc.h"
+#include "admanager/htmlgen/ui/TagCheckDlg.h"
 #include "admanager/settings/Association.h"
 #include "admanager/settings/ui/AspDlg.h"
 #include "admanager/settings/ui/FtpHostDlg.h"
@@ -176,6 +177,10 @@ void CAfManagerApp::InstallCommands() {
     });
     frame->SetCommandHandler(Cmd::AppSettings, [this] {
         CSettingsDlg dialog(m_settings, ModuleDirectory(), m_frame.get());
+        dialog.exec();
+    });
+    frame->SetCommandHandler(Cmd::TagCheck, [this] {
+        CTagCheckDlg dialog(m_doc->Library().root, m_frame.get());
         dialog.exec();
     });
     frame->SetCommandHandler(Cmd::AspSettings, [this] {

@@ -113,6 +113,7 @@ void CMainFrame::BuildActions() {
          nullptr, {}},
         {Cmd::LoginTool, u"ログインツールを開く(&L)..."_qs, u"ログインツールを起動します。"_qs, nullptr, {}},
         {Cmd::CssMaker, u"CSSメーカーを開く(&C)"_qs, u"CSSメーカーを起動します。"_qs, nullptr, {}},
+        {Cmd::TagCheck, u"タグの確認(&K)..."_qs, u"ライブラリのすべてのバナーのタグを確認します。"_qs, nullptr, {}},
         {Cmd::AppSettings, u"動作設定(&S)..."_qs, u"アプリケーションの動作を設定します。"_qs, nullptr, {}},
         {Cmd::AspSettings, u"ASP設定(&A)..."_qs, u"ASPのアカウントを設定します。"_qs, nullptr, {}},
         {Cmd::FtpSettings, u"FTPホスト設定(&F)..."_qs, u"FTPホストを設定します。"_qs, nullptr, {}},
@@ -188,6 +189,7 @@ void CMainFrame::BuildMenus() {
     QMenu* tools = menuBar()->addMenu(u"ツール(&T)"_qs);
     tools->addAction(Action(Cmd::LoginTool));
     tools->addAction(Action(Cmd::CssMaker));
+    tools->addAction(Action(Cmd::TagCheck));
     tools->addSeparator();
     for (int id : {Cmd::AppSettings, Cmd::AspSettings, Cmd::FtpSettings})
         tools->addAction(Action(id));
