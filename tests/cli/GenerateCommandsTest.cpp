@@ -178,8 +178,14 @@ TEST_F(GenerateCommandsTest, UsageErrorsExitTwo) {
 
 // The ad manager's label setting reaches the command line's block too.
 TEST_F(GenerateCommandsTest, LabelSettingOfTheSettingsFile) {
-    ASSERT_TRUE(FileOps::WriteWholeFile(module / "zova_af.ini", "[ZOVA_AF_SETTING]\r\nad_label=1\r\nad_label_text=PR\r\n"));
-    testutil::CliResult r = Zova({"旅行/ホテル/記事下", "--stdout"});
+    const std::string json = dir / "s.json";
+    ASSERT_TRUE(FileOps::WriteWholeFile(json, "{\"settings\": {\"ad_label\": 1, \"ad_label_text\": \"PR\"}}"));
+    testutil::CliResult r = testutil::RunCli(module.path(), {"settings", "import", json});
+    ASSERT_EQ(r.code, 0) << r.err;
+    r = testutil::RunCli(module.path(), {"settings", "export"});
+    EXPECT_NE(r.out.find("\"ad_label_text\": \"PR\""), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("lazy_images"), std::string::npos) << "unset keys stay out";
+    r = Zova({"旅行/ホテル/記事下", "--stdout"});
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_TRUE(r.out.starts_with("<div class=\"ad_label\">PR</div><table class=\"ad_frame\">")) << r.out;
 }
