@@ -4,6 +4,7 @@
 #include "cli/ItemLookup.h"
 #include "common/Cp932.h"
 
+#include <iterator>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <ostream>
@@ -71,10 +72,8 @@ int Check(CommandContext& ctx, const CheckArgs& args) {
                                {"name", Cp932::ToUtf8(c.banner->name)},
                                {"findings", std::move(findings)}});
         }
-        ordered_json out = {{"checked", checks.size()},
-                            {"errors", errors},
-                            {"warnings", warnings},
-                            {"banners", std::move(banners)}};
+        ordered_json out = {
+            {"checked", checks.size()}, {"errors", errors}, {"warnings", warnings}, {"banners", std::move(banners)}};
         ctx.out << out.dump(2) << '\n';
     } else {
         for (const BannerCheck& c : checks) {
@@ -86,8 +85,7 @@ int Check(CommandContext& ctx, const CheckArgs& args) {
                 ctx.out << '\n';
             }
         }
-        ctx.out << checks.size() << " banner(s) checked: " << errors << " error(s), " << warnings
-                << " warning(s)\n";
+        ctx.out << checks.size() << " banner(s) checked: " << errors << " error(s), " << warnings << " warning(s)\n";
     }
     if (errors > 0)
         ctx.exitCode = 1;
@@ -98,8 +96,8 @@ int Check(CommandContext& ctx, const CheckArgs& args) {
 
 void AddCheckCommands(CLI::App& app, CommandContext& ctx) {
     auto args = std::make_shared<CheckArgs>();
-    auto* check = app.add_subcommand(
-        "check", "Check the banner tags of a library: exit 1 when any finding is an error");
+    auto* check =
+        app.add_subcommand("check", "Check the banner tags of a library: exit 1 when any finding is an error");
     check->add_option("LIBRARY", args->library, "Library file (.zva)")->required();
     check->add_option("ITEM", args->items,
                       "Ad items to check (identifier or title path); every ad item when none is named");

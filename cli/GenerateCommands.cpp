@@ -2,9 +2,9 @@
 #include "admanager/htmlgen/AdBlockOutput.h"
 #include "admanager/library/LibraryFile.h"
 #include "admanager/settings/AppSettings.h"
-#include "common/AppPaths.h"
 #include "cli/Commands.h"
 #include "cli/ItemLookup.h"
+#include "common/AppPaths.h"
 #include "common/Cp932.h"
 
 #include <memory>

@@ -7,8 +7,8 @@
 #include "admanager/upload/UploadJob.h"
 #include "cli/Commands.h"
 #include "cli/ItemLookup.h"
-#include "common/Cp932.h"
 #include "common/AppPaths.h"
+#include "common/Cp932.h"
 
 #include <memory>
 #include <ostream>

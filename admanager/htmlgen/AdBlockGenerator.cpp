@@ -64,7 +64,7 @@ public:
         return m_tags.empty() ? std::string_view(banner.tag) : std::string_view(m_tags[i]);
     }
     std::string_view TextOf(std::int32_t code, std::size_t i, const Banner& banner) const {
-        return code == LAYOUT_NAME ? std::string_view(banner.name)
+        return code == LAYOUT_NAME      ? std::string_view(banner.name)
                : code == LAYOUT_COMMENT ? std::string_view(banner.comment)
                                         : TagOf(i, banner);
     }
@@ -137,8 +137,8 @@ private:
     std::string m_fillerOpen;
     std::string m_lineOpen[4];
     std::string m_fillerLine[4];
-    std::string m_labelAbove;  // before every table
-    std::string m_labelInCell; // at the top of every banner cell
+    std::string m_labelAbove;        // before every table
+    std::string m_labelInCell;       // at the top of every banner cell
     std::vector<std::string> m_tags; // rewritten tags, when output asks for it
 };
 

@@ -19,7 +19,7 @@ enum LabelPosition : std::int32_t { LABEL_ABOVE = 0, LABEL_IN_CELL = 1 };
 
 struct AdLabelOptions {
     bool show = false;
-    std::string text;                 // CP932, written HTML-escaped
+    std::string text; // CP932, written HTML-escaped
     std::int32_t position = LABEL_ABOVE;
 };
 

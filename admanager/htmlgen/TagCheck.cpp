@@ -5,8 +5,8 @@
 #include <gumbo.h>
 
 #include <algorithm>
-#include <memory>
-#include <utility>
+#include <initializer_list>
+#include <iterator>
 
 namespace {
 
@@ -41,44 +41,35 @@ const GumboAttribute* Attribute(const GumboElement& e, const char* name) {
     return gumbo_get_attribute(&e.attributes, name);
 }
 
+bool OneOf(GumboTag tag, std::initializer_list<GumboTag> tags) {
+    return std::find(tags.begin(), tags.end(), tag) != tags.end();
+}
+
 bool IsVoid(GumboTag tag) {
-    switch (tag) {
-    case GUMBO_TAG_AREA: case GUMBO_TAG_BASE: case GUMBO_TAG_BR: case GUMBO_TAG_COL: case GUMBO_TAG_EMBED:
-    case GUMBO_TAG_HR: case GUMBO_TAG_IMG: case GUMBO_TAG_INPUT: case GUMBO_TAG_LINK: case GUMBO_TAG_META:
-    case GUMBO_TAG_PARAM: case GUMBO_TAG_SOURCE: case GUMBO_TAG_TRACK: case GUMBO_TAG_WBR: case GUMBO_TAG_KEYGEN:
-    case GUMBO_TAG_BASEFONT: case GUMBO_TAG_BGSOUND: case GUMBO_TAG_FRAME: case GUMBO_TAG_IMAGE:
-        return true;
-    default:
-        return false;
-    }
+    return OneOf(tag, {GUMBO_TAG_AREA, GUMBO_TAG_BASE, GUMBO_TAG_BR, GUMBO_TAG_COL, GUMBO_TAG_EMBED, GUMBO_TAG_HR,
+                       GUMBO_TAG_IMG, GUMBO_TAG_INPUT, GUMBO_TAG_LINK, GUMBO_TAG_META, GUMBO_TAG_PARAM,
+                       GUMBO_TAG_SOURCE, GUMBO_TAG_TRACK, GUMBO_TAG_WBR, GUMBO_TAG_KEYGEN, GUMBO_TAG_BASEFONT,
+                       GUMBO_TAG_BGSOUND, GUMBO_TAG_FRAME, GUMBO_TAG_IMAGE});
 }
 
 // Elements HTML lets close themselves: no end tag is no fault.
 bool EndTagOptional(GumboTag tag) {
-    switch (tag) {
-    case GUMBO_TAG_P: case GUMBO_TAG_LI: case GUMBO_TAG_DT: case GUMBO_TAG_DD: case GUMBO_TAG_OPTION:
-    case GUMBO_TAG_OPTGROUP: case GUMBO_TAG_RB: case GUMBO_TAG_RT: case GUMBO_TAG_RTC: case GUMBO_TAG_RP:
-    case GUMBO_TAG_TR: case GUMBO_TAG_TD: case GUMBO_TAG_TH: case GUMBO_TAG_THEAD: case GUMBO_TAG_TBODY:
-    case GUMBO_TAG_TFOOT: case GUMBO_TAG_COLGROUP: case GUMBO_TAG_CAPTION: case GUMBO_TAG_HTML:
-    case GUMBO_TAG_HEAD: case GUMBO_TAG_BODY:
-        return true;
-    default:
-        return false;
-    }
+    return OneOf(tag, {GUMBO_TAG_P,        GUMBO_TAG_LI,       GUMBO_TAG_DT,      GUMBO_TAG_DD,    GUMBO_TAG_OPTION,
+                       GUMBO_TAG_OPTGROUP, GUMBO_TAG_RB,       GUMBO_TAG_RT,      GUMBO_TAG_RTC,   GUMBO_TAG_RP,
+                       GUMBO_TAG_TR,       GUMBO_TAG_TD,       GUMBO_TAG_TH,      GUMBO_TAG_THEAD, GUMBO_TAG_TBODY,
+                       GUMBO_TAG_TFOOT,    GUMBO_TAG_COLGROUP, GUMBO_TAG_CAPTION, GUMBO_TAG_HTML,  GUMBO_TAG_HEAD,
+                       GUMBO_TAG_BODY});
 }
 
 // Text the parser takes verbatim: "</" inside it is no end tag.
 bool HoldsRawText(GumboTag tag) {
-    switch (tag) {
-    case GUMBO_TAG_SCRIPT: case GUMBO_TAG_STYLE: case GUMBO_TAG_TEXTAREA: case GUMBO_TAG_TITLE: case GUMBO_TAG_XMP:
-    case GUMBO_TAG_IFRAME: case GUMBO_TAG_NOEMBED: case GUMBO_TAG_NOFRAMES: case GUMBO_TAG_PLAINTEXT:
-        return true;
-    default:
-        return false;
-    }
+    return OneOf(tag, {GUMBO_TAG_SCRIPT, GUMBO_TAG_STYLE, GUMBO_TAG_TEXTAREA, GUMBO_TAG_TITLE, GUMBO_TAG_XMP,
+                       GUMBO_TAG_IFRAME, GUMBO_TAG_NOEMBED, GUMBO_TAG_NOFRAMES, GUMBO_TAG_PLAINTEXT});
 }
 
-bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool IsAsciiLetter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
 
 std::string Lower(std::string_view text) {
     std::string out(text);
@@ -97,25 +88,38 @@ std::string_view TrimBlanks(std::string_view text) {
     return text.substr(b, text.find_last_not_of(blanks) - b + 1);
 }
 
-bool IsPlainHttp(std::string_view url) { return Lower(TrimBlanks(url).substr(0, 7)) == "http://"; }
+bool IsPlainHttp(std::string_view url) {
+    return Lower(TrimBlanks(url).substr(0, 7)) == "http://";
+}
 
 // The attributes through which an element loads something into the page.
 std::vector<const char*> ResourceAttributes(GumboTag tag, const GumboElement& e) {
     switch (tag) {
-    case GUMBO_TAG_IMG: return {"src", "srcset"};
-    case GUMBO_TAG_SCRIPT: case GUMBO_TAG_IFRAME: case GUMBO_TAG_FRAME: case GUMBO_TAG_EMBED: case GUMBO_TAG_AUDIO:
-    case GUMBO_TAG_TRACK: return {"src"};
-    case GUMBO_TAG_SOURCE: return {"src", "srcset"};
-    case GUMBO_TAG_VIDEO: return {"src", "poster"};
-    case GUMBO_TAG_OBJECT: return {"data"};
-    case GUMBO_TAG_INPUT: return {"src"};
+    case GUMBO_TAG_IMG:
+        return {"src", "srcset"};
+    case GUMBO_TAG_SCRIPT:
+    case GUMBO_TAG_IFRAME:
+    case GUMBO_TAG_FRAME:
+    case GUMBO_TAG_EMBED:
+    case GUMBO_TAG_AUDIO:
+    case GUMBO_TAG_TRACK:
+        return {"src"};
+    case GUMBO_TAG_SOURCE:
+        return {"src", "srcset"};
+    case GUMBO_TAG_VIDEO:
+        return {"src", "poster"};
+    case GUMBO_TAG_OBJECT:
+        return {"data"};
+    case GUMBO_TAG_INPUT:
+        return {"src"};
     case GUMBO_TAG_LINK: {
         const GumboAttribute* rel = Attribute(e, "rel");
         if (rel && Lower(rel->value).find("stylesheet") != std::string::npos)
             return {"href"};
         return {};
     }
-    default: return {};
+    default:
+        return {};
     }
 }
 
@@ -199,8 +203,7 @@ private:
         const GumboTag tag = e.tag;
 
         if (inSource && e.tag_namespace == GUMBO_NAMESPACE_HTML) {
-            const bool selfClosed = e.original_tag.length >= 2 &&
-                                    e.original_tag.data[e.original_tag.length - 2] == '/';
+            const bool selfClosed = e.original_tag.length >= 2 && e.original_tag.data[e.original_tag.length - 2] == '/';
             if ((node->parse_flags & GUMBO_INSERTION_IMPLICIT_END_TAG) && !IsVoid(tag) && !EndTagOptional(tag) &&
                 !selfClosed)
                 Add(TagProblem::UnclosedElement, TagSeverity::Error, "<" + ElementName(e) + ">");
@@ -275,8 +278,7 @@ private:
     // What the tree does not account for was dropped by the parser: an end tag
     // with nothing to close, or a tag cut off at the end of the text.
     void CheckLeftovers() {
-        std::sort(m_covered.begin(), m_covered.end(),
-                  [](const Span& a, const Span& b) { return a.begin < b.begin; });
+        std::sort(m_covered.begin(), m_covered.end(), [](const Span& a, const Span& b) { return a.begin < b.begin; });
         std::size_t pos = 0;
         for (const Span& span : m_covered) {
             if (span.begin > pos)
@@ -296,8 +298,7 @@ private:
                 std::size_t n = i + 2;
                 while (n < end && (IsAsciiLetter(m_tag[n]) || (m_tag[n] >= '0' && m_tag[n] <= '9')))
                     ++n;
-                Add(TagProblem::StrayEndTag, TagSeverity::Error,
-                    "</" + Lower(m_tag.substr(i + 2, n - i - 2)) + ">");
+                Add(TagProblem::StrayEndTag, TagSeverity::Error, "</" + Lower(m_tag.substr(i + 2, n - i - 2)) + ">");
             } else if (IsAsciiLetter(m_tag[i + 1])) {
                 std::size_t n = i + 1;
                 while (n < end && n < i + 40 && m_tag[n] != '\r' && m_tag[n] != '\n')
@@ -342,35 +343,55 @@ std::vector<TagFinding> CheckTag(std::string_view tag, const TagCheckContext& co
 
 const char* TagProblemId(TagProblem problem) {
     switch (problem) {
-    case TagProblem::InsecureResource: return "insecure-resource";
-    case TagProblem::UnclosedElement: return "unclosed-element";
-    case TagProblem::StrayEndTag: return "stray-end-tag";
-    case TagProblem::BrokenTag: return "broken-tag";
-    case TagProblem::DocumentWrite: return "document-write";
-    case TagProblem::LinkWithoutRel: return "link-without-rel";
-    case TagProblem::ImageWithoutAlt: return "image-without-alt";
-    case TagProblem::ImageWithoutSize: return "image-without-size";
-    case TagProblem::NotCp932: return "not-cp932";
+    case TagProblem::InsecureResource:
+        return "insecure-resource";
+    case TagProblem::UnclosedElement:
+        return "unclosed-element";
+    case TagProblem::StrayEndTag:
+        return "stray-end-tag";
+    case TagProblem::BrokenTag:
+        return "broken-tag";
+    case TagProblem::DocumentWrite:
+        return "document-write";
+    case TagProblem::LinkWithoutRel:
+        return "link-without-rel";
+    case TagProblem::ImageWithoutAlt:
+        return "image-without-alt";
+    case TagProblem::ImageWithoutSize:
+        return "image-without-size";
+    case TagProblem::NotCp932:
+        return "not-cp932";
     }
     return "";
 }
 
 const char* TagProblemText(TagProblem problem) {
     switch (problem) {
-    case TagProblem::InsecureResource: return "http:// の読み込み (HTTPSのページではブロックされます)";
-    case TagProblem::UnclosedElement: return "閉じられていない要素 (後ろのページが崩れます)";
-    case TagProblem::StrayEndTag: return "対応する開始タグのない終了タグ";
-    case TagProblem::BrokenTag: return "途中で終わっているタグ (引用符や > の閉じ忘れ)";
-    case TagProblem::DocumentWrite: return "document.write を使うスクリプト (ランダム表示では動きません)";
-    case TagProblem::LinkWithoutRel: return "rel に nofollow も sponsored もないリンク";
-    case TagProblem::ImageWithoutAlt: return "alt のない画像";
-    case TagProblem::ImageWithoutSize: return "width / height のない画像";
-    case TagProblem::NotCp932: return "Shift_JIS (CP932) で表せない文字";
+    case TagProblem::InsecureResource:
+        return "http:// の読み込み (HTTPSのページではブロックされます)";
+    case TagProblem::UnclosedElement:
+        return "閉じられていない要素 (後ろのページが崩れます)";
+    case TagProblem::StrayEndTag:
+        return "対応する開始タグのない終了タグ";
+    case TagProblem::BrokenTag:
+        return "途中で終わっているタグ (引用符や > の閉じ忘れ)";
+    case TagProblem::DocumentWrite:
+        return "document.write を使うスクリプト (ランダム表示では動きません)";
+    case TagProblem::LinkWithoutRel:
+        return "rel に nofollow も sponsored もないリンク";
+    case TagProblem::ImageWithoutAlt:
+        return "alt のない画像";
+    case TagProblem::ImageWithoutSize:
+        return "width / height のない画像";
+    case TagProblem::NotCp932:
+        return "Shift_JIS (CP932) で表せない文字";
     }
     return "";
 }
 
-const char* TagSeverityText(TagSeverity severity) { return severity == TagSeverity::Error ? "エラー" : "警告"; }
+const char* TagSeverityText(TagSeverity severity) {
+    return severity == TagSeverity::Error ? "エラー" : "警告";
+}
 
 std::string DescribeFindings(const std::vector<TagFinding>& findings) {
     std::string text;

@@ -5,8 +5,8 @@
 #include "admanager/library/BannerRules.h"
 #include "admanager/library/ui/AfManagerDoc.h"
 #include "admanager/library/ui/LeftView.h"
-#include "common/Cp932.h"
 #include "common/AppPaths.h"
+#include "common/Cp932.h"
 #include "common/ui/Cp932Qt.h"
 #include "common/ui/TextLimit.h"
 

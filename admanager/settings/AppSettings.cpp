@@ -68,13 +68,19 @@ constexpr std::array<const char*, 3> kSuggestedLabels{"広告", "PR", "プロモ
 
 } // namespace
 
-std::string AppSettings::DefaultLabelText() { return Cp932::FromUtf8("広告"); }
+std::string AppSettings::DefaultLabelText() {
+    return Cp932::FromUtf8("広告");
+}
 
 std::span<const SettingsKey> SettingsKeys() { return kKeys; }
 
-std::span<const OptionalSettingsKey> OptionalSettingsKeys() { return kOptionalKeys; }
+std::span<const OptionalSettingsKey> OptionalSettingsKeys() {
+    return kOptionalKeys;
+}
 
-std::span<const char* const> SuggestedLabelTexts() { return kSuggestedLabels; }
+std::span<const char* const> SuggestedLabelTexts() {
+    return kSuggestedLabels;
+}
 
 std::int32_t ReadProfileInt(std::string_view section, std::string_view key, std::int32_t def,
                             const std::string& fileName) {

@@ -50,11 +50,11 @@ struct AppSettings {
     // Opt-in output settings, kept after the keys above. A file that never had
     // them reads these defaults, and they are written only once they differ from
     // them (or the file already holds them), so an untouched file stays as it was.
-    std::int32_t adLabel = 0;         // ad_label: write the advertising label
+    std::int32_t adLabel = 0;                     // ad_label: write the advertising label
     std::string adLabelText = DefaultLabelText(); // ad_label_text (CP932)
-    std::int32_t adLabelPosition = 0; // ad_label_position: 0 above the block, 1 in every cell
-    std::int32_t sponsoredRel = 0;    // sponsored_rel: rel="sponsored" on links without rel
-    std::int32_t lazyImages = 0;      // lazy_images: loading="lazy" on images without it
+    std::int32_t adLabelPosition = 0;             // ad_label_position: 0 above the block, 1 in every cell
+    std::int32_t sponsoredRel = 0;                // sponsored_rel: rel="sponsored" on links without rel
+    std::int32_t lazyImages = 0;                  // lazy_images: loading="lazy" on images without it
 
     // last_file is read with room for 254 bytes.
     static constexpr std::size_t kLastFileBytes = 254;

@@ -144,7 +144,7 @@
 // phone layout. A file without them reads these defaults, and a save writes them
 // only once they differ from the new-document value (or the file already holds
 // them), so files and style sheets of users who never touch them stay as they were.
-#define VESSILO_EXTRA_STYLE_KEYS(FLAG, INT, TEXT, COLOR)                                                              \
+#define VESSILO_EXTRA_STYLE_KEYS(FLAG, INT, TEXT, COLOR)                                                               \
     FLAG(bLabelHori, 0, 0)                                                                                             \
     TEXT(szLabelHori, 16, "left", "left")                                                                              \
     FLAG(bLabelTextColor, 0, 0)                                                                                        \

@@ -153,14 +153,13 @@ CAdDetailPage::CAdDetailPage(QWidget* parent) : CStylePage(parent), m_ui(std::ma
     BindNumber(m_ui->labelMarginTopLineEdit, &CStyleSettings::nLabelMarginTop, 14);
     BindNumber(m_ui->labelMarginBottomLineEdit, &CStyleSettings::nLabelMarginBottom, 14);
     // The label's rows share their texts with the lines above; say whose they are.
-    for (QWidget* w : std::initializer_list<QWidget*>{
-             m_ui->labelHoriCheckBox, m_ui->labelHoriComboBox, m_ui->labelTextColorCheckBox,
-             m_ui->labelTextColorLineEdit, m_ui->labelBackColorCheckBox, m_ui->labelBackColorLineEdit,
-             m_ui->labelFontSizeCheckBox, m_ui->labelFontSizeLineEdit, m_ui->labelFontSizeUnitComboBox,
-             m_ui->labelMarginCheckBox})
-        w->setAccessibleName(u"ラベル "_qs + (w->accessibleName().isEmpty()
-                                                  ? static_cast<QAbstractButton*>(w)->text()
-                                                  : w->accessibleName()));
+    for (QWidget* w : std::initializer_list<QWidget*>{m_ui->labelHoriCheckBox, m_ui->labelHoriComboBox,
+                                                      m_ui->labelTextColorCheckBox, m_ui->labelTextColorLineEdit,
+                                                      m_ui->labelBackColorCheckBox, m_ui->labelBackColorLineEdit,
+                                                      m_ui->labelFontSizeCheckBox, m_ui->labelFontSizeLineEdit,
+                                                      m_ui->labelFontSizeUnitComboBox, m_ui->labelMarginCheckBox})
+        w->setAccessibleName(u"ラベル "_qs + (w->accessibleName().isEmpty() ? static_cast<QAbstractButton*>(w)->text()
+                                                                            : w->accessibleName()));
     SelectFirstItems();
 }
 

@@ -200,9 +200,10 @@ TEST_F(GenerateCommandsTest, CheckReportsAndFailsOnErrors) {
     Save();
     r = testutil::RunCli(module.path(), {"check", zva});
     EXPECT_EQ(r.code, 1);
-    EXPECT_EQ(r.out, "旅行/ホテル/記事下 #3 B2: エラー: http:// の読み込み (HTTPSのページではブロックされます): "
-                     "http://a8.example/b.gif\n旅行/ホテル/記事下 #3 B2: 警告: alt のない画像: http://a8.example/b.gif\n"
-                     "9 banner(s) checked: 1 error(s), 1 warning(s)\n");
+    EXPECT_EQ(r.out,
+              "旅行/ホテル/記事下 #3 B2: エラー: http:// の読み込み (HTTPSのページではブロックされます): "
+              "http://a8.example/b.gif\n旅行/ホテル/記事下 #3 B2: 警告: alt のない画像: http://a8.example/b.gif\n"
+              "9 banner(s) checked: 1 error(s), 1 warning(s)\n");
 
     r = testutil::RunCli(module.path(), {"check", zva, itemNode->id, "--json"});
     EXPECT_EQ(r.code, 1);
@@ -222,4 +223,3 @@ TEST_F(GenerateCommandsTest, CheckReportsAndFailsOnErrors) {
 }
 
 } // namespace
-

@@ -82,8 +82,12 @@ TEST_F(SettingsCommandsTest, ImportThenExport) {
     EXPECT_EQ(j["aspList"][0], (json{{"name", "ＡＳＰ"}, {"url", "https://asp.example/"}, {"userId", "me"},
                                      {"password", "秘密"}}));
     EXPECT_EQ(j["aspList"][1]["name"], "新しいASP");
-    EXPECT_EQ(j["ftpHosts"][0], (json{{"name", "自宅"}, {"host", "127.0.0.1"}, {"port", 2121}, {"user", "u"},
-                                      {"password", "p=1"}, {"directory", "/www"}}));
+    EXPECT_EQ(j["ftpHosts"][0], (json{{"name", "自宅"},
+                                      {"host", "127.0.0.1"},
+                                      {"port", 2121},
+                                      {"user", "u"},
+                                      {"password", "p=1"},
+                                      {"directory", "/www"}}));
     EXPECT_EQ(j["ftpHosts"][1]["name"], "新しいホスト設定");
     EXPECT_EQ(j["ftpHosts"][1]["port"], 21);
     // The stored password is scrambled.

@@ -4,9 +4,9 @@
 #include "common/ui/Cp932Qt.h"
 #include "ui_TagCheckDlg.h"
 
-#include <QApplication>
 #include <QHeaderView>
 #include <QStyle>
+#include <algorithm>
 
 CTagCheckDlg::CTagCheckDlg(const LibraryNode& root, QWidget* parent)
     : QDialog(parent), m_ui(std::make_unique<Ui::TagCheckDlg>()) {
@@ -55,13 +55,15 @@ CTagCheckDlg::CTagCheckDlg(const LibraryNode& root, QWidget* parent)
     else if (errors + warnings == 0)
         m_ui->summaryLabel->setText(u"%1件のバナーを確認しました。問題は見つかりませんでした。"_qs.arg(checks.size()));
     else
-        m_ui->summaryLabel->setText(u"%1件のバナーを確認しました。%2件のバナーにエラー %3件、警告 %4件があります。"_qs
-                                        .arg(checks.size())
-                                        .arg(banners)
-                                        .arg(errors)
-                                        .arg(warnings));
+        m_ui->summaryLabel->setText(
+            u"%1件のバナーを確認しました。%2件のバナーにエラー %3件、警告 %4件があります。"_qs.arg(checks.size())
+                .arg(banners)
+                .arg(errors)
+                .arg(warnings));
 }
 
 CTagCheckDlg::~CTagCheckDlg() = default;
 
-QTableWidget* CTagCheckDlg::Findings() const { return m_ui->findingsTableWidget; }
+QTableWidget* CTagCheckDlg::Findings() const {
+    return m_ui->findingsTableWidget;
+}

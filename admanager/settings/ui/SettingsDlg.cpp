@@ -3,8 +3,8 @@
 #include "admanager/settings/Association.h"
 #include "common/Cp932.h"
 #include "common/ui/Cp932Qt.h"
-#include "common/ui/TextLimit.h"
 #include "common/ui/Prompter.h"
+#include "common/ui/TextLimit.h"
 #include "ui_SettingsDlg.h"
 
 #include <utility>

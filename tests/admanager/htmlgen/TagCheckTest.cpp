@@ -33,7 +33,8 @@ std::vector<Case> Cases() {
          "src=\"http://www28.a8.net/svt/bgt?aid=090101000001&wid=002&eno=01&mid=s0000000000100&mc=1\"></a>\r\n"
          "<img border=\"0\" width=\"1\" height=\"1\" src=\"http://www12.a8.net/0.gif?a8mat=1ABCDE+2FGHIJ\" alt=\"\">",
          {P::InsecureResource, P::LinkWithoutRel}},
-        {"a8 text link", J("<a href=\"https://px.a8.net/svt/ejp?a8mat=3T1ABC\" rel=\"nofollow\">お得なプランはこちら</a>"),
+        {"a8 text link",
+         J("<a href=\"https://px.a8.net/svt/ejp?a8mat=3T1ABC\" rel=\"nofollow\">お得なプランはこちら</a>"),
          {}},
         {"moshimo banner",
          "<a href=\"//af.moshimo.com/af/c/click?a_id=1234567&p_id=54&pc_id=54&pl_id=616\" rel=\"nofollow\" "
@@ -48,7 +49,8 @@ std::vector<Case> Cases() {
            "c.currentScript||c.scripts[c.scripts.length-2];(b[a].q=b[a].q||[]).push(arguments)};"
            "c.getElementById(a)||(d=c.createElement(f),d.src=g,d.id=a,e=c.getElementsByTagName(\"body\")[0],"
            "e.appendChild(d))})(window,document,\"script\",\"//dn.msmstatic.com/site/cardlink/bundle.js\","
-           "\"msmaflink\");\r\nmsmaflink({\"n\":\"テスト商品\",\"u\":{\"u\":\"https:\\/\\/www.amazon.co.jp\\/dp\\/B0\"},"
+           "\"msmaflink\");\r\nmsmaflink({\"n\":\"テスト商品\",\"u\":{\"u\":\"https:\\/\\/www.amazon.co.jp\\/dp\\/"
+           "B0\"},"
            "\"eid\":\"AbCdE\"});\r\n</script>\r\n<div id=\"msmaflink-AbCdE\">リンク</div>\r\n"
            "<!-- MoshimoAffiliateEasyLink END -->"),
          {}},
@@ -65,13 +67,15 @@ std::vector<Case> Cases() {
          "<img src=\"https://ad.jp.ap.valuecommerce.com/servlet/gifbanner?sid=3000000&pid=880000000\" width=\"120\" "
          "height=\"60\" alt=\"\"></a>');</script>",
          {P::DocumentWrite}},
-        {"http script and frame", "<script src=\"http://ad.example.jp/ad.js\"></script><iframe "
-                                  "src=\"HTTP://rcm.example.jp/e/cm?t=x\" width=\"120\" height=\"240\"></iframe>",
+        {"http script and frame",
+         "<script src=\"http://ad.example.jp/ad.js\"></script><iframe "
+         "src=\"HTTP://rcm.example.jp/e/cm?t=x\" width=\"120\" height=\"240\"></iframe>",
          {P::InsecureResource}},
         {"http only in srcset",
          "<img src=\"https://x.jp/a.png\" srcset=\"http://x.jp/a2.png 2x\" alt=\"\" width=\"1\" height=\"1\">",
          {P::InsecureResource}},
-        {"http link alone is no resource", "<a href=\"http://shop.example.jp/\" rel=\"sponsored noopener\">shop</a>",
+        {"http link alone is no resource",
+         "<a href=\"http://shop.example.jp/\" rel=\"sponsored noopener\">shop</a>",
          {}},
         {"rel without the affiliate words", "<a href=\"https://x.jp/\" rel=\"noopener\">x</a>", {P::LinkWithoutRel}},
         {"image without size", "<img src=\"https://x.jp/b.gif\" alt=\"banner\" width=\"88\">", {P::ImageWithoutSize}},
@@ -89,7 +93,8 @@ std::vector<Case> Cases() {
         {"comment holding tags", "<!-- <a href=\"http://old\"> --><span>x</span>", {}},
         {"bytes that are no CP932", J("広告") + "\xFD" + "<span>x</span>", {P::NotCp932}},
         {"reference for a character CP932 lacks, inside a script",
-         "<script>msmaflink({\"n\":\"Gift &#x1F381; set\"});</script><span>&#x1F381;</span>", {P::NotCp932}},
+         "<script>msmaflink({\"n\":\"Gift &#x1F381; set\"});</script><span>&#x1F381;</span>",
+         {P::NotCp932}},
         {"double-byte text with trail bytes like markup", J("表示ソフト能力"), {}},
         {"empty", "", {}},
     };
@@ -151,7 +156,8 @@ TEST(RewriteTagForOutputTest, AddsOnlyWhatIsMissing) {
         {"<a href=\"https://x\"><img src=\"b.gif\"></a>",
          "<a rel=\"sponsored\" href=\"https://x\"><img loading=\"lazy\" src=\"b.gif\"></a>"},
         {"<A HREF=x>y</A><IMG\r\nSRC=b>", "<A rel=\"sponsored\" HREF=x>y</A><IMG loading=\"lazy\"\r\nSRC=b>"},
-        {"<a href=x rel=nofollow>y</a><img src=b loading=eager>", "<a href=x rel=nofollow>y</a><img src=b loading=eager>"},
+        {"<a href=x rel=nofollow>y</a><img src=b loading=eager>",
+         "<a href=x rel=nofollow>y</a><img src=b loading=eager>"},
         {"<a name=top>no link</a>", "<a name=top>no link</a>"},
         // Markup a script writes is the script's business.
         {"<script>document.write('<a href=x><img src=b>')</script>",
@@ -160,7 +166,8 @@ TEST(RewriteTagForOutputTest, AddsOnlyWhatIsMissing) {
     };
     for (const Rewrite& c : cases)
         EXPECT_EQ(RewriteTagForOutput(c.in, true, true), c.out);
-    EXPECT_EQ(RewriteTagForOutput("<a href=x><img src=b></a>", true, false), "<a rel=\"sponsored\" href=x><img src=b></a>");
+    EXPECT_EQ(RewriteTagForOutput("<a href=x><img src=b></a>", true, false),
+              "<a rel=\"sponsored\" href=x><img src=b></a>");
     EXPECT_EQ(RewriteTagForOutput("<a href=x><img src=b></a>", false, false), "<a href=x><img src=b></a>");
 }
 

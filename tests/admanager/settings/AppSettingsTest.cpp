@@ -175,4 +175,3 @@ TEST_F(AppSettingsTest, OutputSettingsAreWrittenOnlyOnceSet) {
 }
 
 } // namespace
-

@@ -209,4 +209,3 @@ TEST(CssWriterTest, PhoneRulesAreOneMediaQueryAtTheEnd) {
 }
 
 } // namespace
-

@@ -353,4 +353,3 @@ TEST(StyleSettingsTest, LaterKeysAreWrittenOnlyOnceSet) {
 }
 
 } // namespace
-

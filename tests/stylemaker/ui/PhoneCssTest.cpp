@@ -65,8 +65,9 @@ class PhoneCssTest : public QObject {
         const std::string html = dir + "/page.html";
         [&] {
             QVERIFY(vessilo::WriteCss(style, css, "ad"));
-            QVERIFY(FileOps::WriteWholeFile(html, "<html><head><link rel=\"stylesheet\" href=\"style.css\"></head><body>" +
-                                                      Block() + "</body></html>"));
+            QVERIFY(
+                FileOps::WriteWholeFile(html, "<html><head><link rel=\"stylesheet\" href=\"style.css\"></head><body>" +
+                                                  Block() + "</body></html>"));
         }();
         m_view->resize(width, 700);
         QSignalSpy loaded(m_view.get(), &QWebEngineView::loadFinished);
