@@ -83,7 +83,6 @@ class LabelJourney:
         af.click_row(0)
         af.replace_text("タグ", paste=BROKEN_TAG)
         s.click(af.field("広告名"))  # leaving the tag edit
-        cell = af.cell(0, 0)
         try:
             wait_until(lambda: "http://" in (af.cell(0, 0).description or ""), timeout=5,
                        what="the row's reasons to name the http:// image")
@@ -92,7 +91,6 @@ class LabelJourney:
             s.check(False, str(e))
         description = af.cell(0, 0).description or ""
         s.check("閉じられていない要素" in description, f"the unclosed link is a reason too: {description!r}")
-        s.check(cell is not None, "first row")
         s.screenshot("list-marker")
 
     def report(self):
