@@ -35,10 +35,11 @@ constexpr int LinkLast = 45000;
 
 constexpr int LoginTool = 32788;
 constexpr int CssMaker = 32791;
+constexpr int TagCheck = 32792;
 constexpr int AppSettings = 32789;
 constexpr int AspSettings = 32784;
 constexpr int FtpSettings = 32790;
-constexpr int PublishAll = 32792;
+constexpr int PublishAll = 32793;
 
 constexpr int Help = 57670;
 constexpr int About = 57664;

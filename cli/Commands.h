@@ -19,3 +19,4 @@ void AddCssCommands(CLI::App& app, CommandContext& ctx);
 void AddGenerateCommands(CLI::App& app, CommandContext& ctx);
 void AddSettingsCommands(CLI::App& app, CommandContext& ctx);
 void AddPublishCommands(CLI::App& app, CommandContext& ctx);
+void AddCheckCommands(CLI::App& app, CommandContext& ctx);

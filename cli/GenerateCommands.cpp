@@ -1,8 +1,10 @@
 #include "admanager/htmlgen/AdBlockGenerator.h"
 #include "admanager/htmlgen/AdBlockOutput.h"
 #include "admanager/library/LibraryFile.h"
+#include "admanager/settings/AppSettings.h"
 #include "cli/Commands.h"
 #include "cli/ItemLookup.h"
+#include "common/AppPaths.h"
 #include "common/Cp932.h"
 
 #include <memory>
@@ -44,6 +46,11 @@ int Generate(CommandContext& ctx, const GenerateArgs& args) {
     const LibraryNode* item = lookup.item;
 
     AdBlockOptions options = OptionsFromItem(*item);
+    // The label and tag choices of the ad manager's settings, so both write the same block.
+    AppSettings settings;
+    if (!LoadSettings(settings, AppPaths::SettingsDir()))
+        return ctx.Fail("cannot read " + SettingsFile::PathIn(AppPaths::SettingsDir()));
+    ApplyOutputSettings(options, settings);
     if (args.columnsOpt->count())
         options.columns = args.columns;
     if (args.rowLimit)

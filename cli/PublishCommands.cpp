@@ -64,9 +64,13 @@ int Publish(CommandContext& ctx, const PublishArgs& args) {
         }
     }
 
+    // The label and tag choices of the ad manager's settings, so both write the same blocks.
+    AppSettings settings;
+    if (!LoadSettings(settings, AppPaths::SettingsDir()))
+        return ctx.Fail("cannot read " + SettingsFile::PathIn(AppPaths::SettingsDir()));
     std::vector<PublishItem> items;
     for (const auto& [node, label] : targets) {
-        items.push_back(PlanItem(*node, label, args.upload ? &hosts : nullptr, record, libraryKey));
+        items.push_back(PlanItem(*node, label, args.upload ? &hosts : nullptr, record, libraryKey, &settings));
         if (items.back().uploadProblem == PublishTexts::kNoHosts)
             items.back().uploadProblem =
                 std::string(PublishTexts::kNoHosts) + " (" + SettingsFile::PathIn(AppPaths::SettingsDir()) + ")";

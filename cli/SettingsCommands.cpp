@@ -29,6 +29,13 @@ ordered_json SettingsToJson(const AppSettings& s, const AspList& asp, const FtpH
         else
             settings[key.name] = s.*key.field;
     }
+    // The later keys as the file has them: only once they are set.
+    for (const OptionalSettingsKey& key : OptionalSettingsKeys()) {
+        if (key.field && s.*key.field != key.def)
+            settings[key.name] = s.*key.field;
+        else if (!key.field && s.adLabelText != AppSettings::DefaultLabelText())
+            settings[key.name] = Utf8(s.adLabelText);
+    }
     ordered_json aspList = ordered_json::array();
     for (const AspEntry& e : asp.entries) {
         ordered_json j;
@@ -73,10 +80,22 @@ public:
         if (!j.is_object())
             return Fail("\"settings\" must be an object");
         for (auto it = j.begin(); it != j.end(); ++it) {
+            std::string where = "\"settings\".\"" + it.key() + "\"";
+            if (const OptionalSettingsKey* optional = FindOptionalKey(it.key())) {
+                if (!optional->field) {
+                    if (!OneLineText(*it, s.adLabelText, where))
+                        return false;
+                    if (s.adLabelText.size() > AppSettings::kLabelTextBytes)
+                        return Fail(where + " is longer than " + std::to_string(AppSettings::kLabelTextBytes) +
+                                    " bytes");
+                } else if (!Int(*it, s.*optional->field, where)) {
+                    return false;
+                }
+                continue;
+            }
             const SettingsKey* key = FindKey(it.key());
             if (!key)
                 return Fail("\"settings\": unknown key \"" + it.key() + "\"");
-            std::string where = "\"settings\".\"" + it.key() + "\"";
             if (key->kind == SettingsKey::Kind::Text) {
                 if (!OneLineText(*it, s.lastFile, where))
                     return false;
@@ -145,6 +164,13 @@ public:
     }
 
 private:
+    static const OptionalSettingsKey* FindOptionalKey(const std::string& name) {
+        for (const OptionalSettingsKey& key : OptionalSettingsKeys())
+            if (name == key.name)
+                return &key;
+        return nullptr;
+    }
+
     static const SettingsKey* FindKey(const std::string& name) {
         for (const SettingsKey& key : SettingsKeys())
             if (name == key.name)

@@ -32,6 +32,7 @@ int RunZova(int argc, const char* const* argv, std::ostream& out, std::ostream& 
     AddCssCommands(app, ctx);
     AddSettingsCommands(app, ctx);
     AddPublishCommands(app, ctx);
+    AddCheckCommands(app, ctx);
 
     try {
         app.parse(argc, argv);

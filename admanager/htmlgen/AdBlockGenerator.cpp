@@ -1,5 +1,7 @@
 #include "admanager/htmlgen/AdBlockGenerator.h"
 
+#include "admanager/htmlgen/TagCheck.h"
+#include "admanager/settings/AppSettings.h"
 #include "common/Cp932.h"
 
 #include <algorithm>
@@ -45,6 +47,26 @@ public:
             m_lineOpen[code] = "<div class=\"" + cls + std::string(kSuffix[code]) + "\">";
             m_fillerLine[code] = m_lineOpen[code] + FullWidthSpace() + std::string(kLineClose);
         }
+        if (options.label.show) {
+            std::string label = LabelElement(cls, options.label.text);
+            (options.label.position == LABEL_IN_CELL ? m_labelInCell : m_labelAbove) = std::move(label);
+        }
+        if (options.sponsoredRel || options.lazyImages) {
+            m_tags.reserve(banners.size());
+            for (const Banner* b : banners)
+                m_tags.push_back(b ? RewriteTagForOutput(b->tag, options.sponsoredRel, options.lazyImages)
+                                   : std::string());
+        }
+    }
+
+    // The banner's tag as it is written.
+    std::string_view TagOf(std::size_t i, const Banner& banner) const {
+        return m_tags.empty() ? std::string_view(banner.tag) : std::string_view(m_tags[i]);
+    }
+    std::string_view TextOf(std::int32_t code, std::size_t i, const Banner& banner) const {
+        return code == LAYOUT_NAME      ? std::string_view(banner.name)
+               : code == LAYOUT_COMMENT ? std::string_view(banner.comment)
+                                        : TagOf(i, banner);
     }
 
     std::size_t Count() const { return m_banners.size(); }
@@ -63,11 +85,12 @@ public:
         if (!banner)
             return false;
         out.append(m_cellOpen);
+        out.append(m_labelInCell);
         for (std::int32_t code : m_options.layout) {
             if (!IsKnownCode(code))
                 continue;
             out.append(m_lineOpen[code]);
-            out.append(code == LAYOUT_NAME ? banner->name : code == LAYOUT_COMMENT ? banner->comment : banner->tag);
+            out.append(TextOf(code, i, *banner));
             out.append(kLineClose);
         }
         out.append(kCellClose);
@@ -77,6 +100,7 @@ public:
     // A table of rows from index, at most maxRows rows (no limit when 0), ending
     // after the row in which the index reaches the count. Advances index.
     template <class Out> bool Table(Out& out, std::size_t& index, std::int64_t maxRows) const {
+        out.append(m_labelAbove);
         out.append(m_tableOpen);
         const auto columns = static_cast<std::size_t>(m_options.columns);
         for (std::int64_t row = 0; maxRows == 0 || row < maxRows; ++row) {
@@ -113,6 +137,9 @@ private:
     std::string m_fillerOpen;
     std::string m_lineOpen[4];
     std::string m_fillerLine[4];
+    std::string m_labelAbove;        // before every table
+    std::string m_labelInCell;       // at the top of every banner cell
+    std::vector<std::string> m_tags; // rewritten tags, when output asks for it
 };
 
 void AppendEscaped(std::string& out, std::string_view text);
@@ -150,7 +177,7 @@ bool BlockWriter::RandomScript(std::string& page) const {
     // Every piece of a cell starts and ends with a single-byte character that no
     // escape looks at, so escaping piece by piece gives the bytes escaping the
     // whole cell would; the fixed pieces are escaped once.
-    const std::string cellOpen = EscapeForScriptString(m_cellOpen);
+    const std::string cellOpen = EscapeForScriptString(m_cellOpen + m_labelInCell);
     std::string lineOpen[4];
     for (int code = LAYOUT_NAME; code <= LAYOUT_TAG; ++code)
         lineOpen[code] = EscapeForScriptString(m_lineOpen[code]);
@@ -166,9 +193,7 @@ bool BlockWriter::RandomScript(std::string& page) const {
             if (!IsKnownCode(code))
                 continue;
             page += lineOpen[code];
-            AppendEscaped(page, code == LAYOUT_NAME      ? banner->name
-                                : code == LAYOUT_COMMENT ? banner->comment
-                                                         : banner->tag);
+            AppendEscaped(page, TextOf(code, i, *banner));
             page += kLineClose;
         }
         page += kCellClose;
@@ -189,6 +214,12 @@ bool BlockWriter::RandomScript(std::string& page) const {
             "nIdx[nRand] = nSwp;"
             "}"
             "i = 0;";
+    if (!m_labelAbove.empty()) {
+        // The label with the table, escaped as every cell is.
+        page += "document.write(\"";
+        AppendEscaped(page, m_labelAbove);
+        page += "\");";
+    }
     page += "document.write(\"<table class=\\\"\" + szTagId + \"_frame\\\">\");"
             "for (;;) {"
             "document.write(\"<tr>\");"
@@ -311,6 +342,35 @@ std::string EscapeForScriptString(std::string_view text) {
     std::string out;
     out.reserve(text.size() + text.size() / 8 + 16);
     AppendEscaped(out, text);
+    return out;
+}
+
+void ApplyOutputSettings(AdBlockOptions& options, const AppSettings& settings) {
+    options.label.show = settings.adLabel != 0;
+    options.label.text = settings.adLabelText.empty() ? AppSettings::DefaultLabelText() : settings.adLabelText;
+    options.label.position = settings.adLabelPosition == LABEL_IN_CELL ? LABEL_IN_CELL : LABEL_ABOVE;
+    options.sponsoredRel = settings.sponsoredRel != 0;
+    options.lazyImages = settings.lazyImages != 0;
+}
+
+std::string LabelElement(std::string_view tagClass, std::string_view text) {
+    // The label is the user's word, not markup.
+    std::string out = "<div class=\"" + std::string(tagClass) + "_label\">";
+    for (std::size_t i = 0; i < text.size();) {
+        std::size_t n = Cp932::CharLength(text, i);
+        if (n == 1 && text[i] == '<')
+            out += "&lt;";
+        else if (n == 1 && text[i] == '>')
+            out += "&gt;";
+        else if (n == 1 && text[i] == '&')
+            out += "&amp;";
+        else if (n == 1 && text[i] == '"')
+            out += "&quot;";
+        else
+            out.append(text.substr(i, n));
+        i += n;
+    }
+    out += "</div>";
     return out;
 }
 

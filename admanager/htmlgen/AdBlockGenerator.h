@@ -12,6 +12,17 @@
 // a random-rotation script or several pages. Texts are CP932 bytes and are
 // inserted without HTML escaping.
 
+struct AppSettings;
+
+// Where the advertising label goes.
+enum LabelPosition : std::int32_t { LABEL_ABOVE = 0, LABEL_IN_CELL = 1 };
+
+struct AdLabelOptions {
+    bool show = false;
+    std::string text; // CP932, written HTML-escaped
+    std::int32_t position = LABEL_ABOVE;
+};
+
 struct AdBlockOptions {
     std::int32_t columns = 1;
     std::int32_t rowLimit = 0;  // 0: static table
@@ -19,7 +30,17 @@ struct AdBlockOptions {
     std::int32_t multiPage = 0; // with the row limit: non-zero splits into pages, 0 is the random script
     std::string tagClass;       // prefix of every class name
     std::int32_t layout[3] = {LAYOUT_NAME, LAYOUT_COMMENT, LAYOUT_TAG};
+    // Opt-in additions; off, the block is exactly what it always was.
+    AdLabelOptions label;
+    bool sponsoredRel = false; // rel="sponsored" on tag links without rel
+    bool lazyImages = false;   // loading="lazy" on tag images without loading
 };
+
+// The label and tag output choices of the settings file.
+void ApplyOutputSettings(AdBlockOptions& options, const AppSettings& settings);
+
+// The label element for a tag class name: <div class="%s_label">text</div>.
+std::string LabelElement(std::string_view tagClass, std::string_view text);
 
 struct AdBlockResult {
     std::string tagClass;

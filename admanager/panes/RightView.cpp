@@ -1,11 +1,12 @@
 #include "admanager/panes/RightView.h"
 
+#include "admanager/htmlgen/TagCheck.h"
 #include "admanager/htmlgen/ui/HtmlGenerateDlg.h"
 #include "admanager/library/BannerRules.h"
 #include "admanager/library/ui/AfManagerDoc.h"
 #include "admanager/library/ui/LeftView.h"
-#include "common/Cp932.h"
 #include "common/AppPaths.h"
+#include "common/Cp932.h"
 #include "common/ui/Cp932Qt.h"
 #include "common/ui/TextLimit.h"
 
@@ -15,6 +16,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QStyle>
 #include <QTableWidget>
 
 namespace {
@@ -159,6 +161,20 @@ void CRightView::WriteRow(int row, const Banner& banner) {
             m_list->setItem(row, c, item);
         }
         item->setText(texts[c]);
+    }
+    // The tag check's verdict: an icon in the first column, the reasons on every cell.
+    TagCheckContext context;
+    if (const LibraryNode* node = m_doc.State().currentNode)
+        context.randomMode = node->rowLimit != 0 && node->multiPage == 0;
+    const std::vector<TagFinding> findings = CheckTag(banner.tag, context);
+    const QString reasons = QString::fromUtf8(DescribeFindings(findings));
+    QIcon icon;
+    if (!findings.empty())
+        icon = style()->standardIcon(HasError(findings) ? QStyle::SP_MessageBoxCritical : QStyle::SP_MessageBoxWarning);
+    m_list->item(row, 0)->setIcon(icon);
+    for (int c = 0; c < 7; ++c) {
+        m_list->item(row, c)->setToolTip(reasons);
+        m_list->item(row, c)->setData(Qt::AccessibleDescriptionRole, reasons);
     }
 }
 

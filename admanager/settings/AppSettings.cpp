@@ -56,9 +56,31 @@ constexpr std::array<SettingsKey, 14> kKeys{{
     {"bottom_h", SettingsKey::Kind::Geometry, &AppSettings::bottomH, -1},
 }};
 
+constexpr std::array<OptionalSettingsKey, 5> kOptionalKeys{{
+    {"ad_label", &AppSettings::adLabel, 0},
+    {"ad_label_text", nullptr, 0},
+    {"ad_label_position", &AppSettings::adLabelPosition, 0},
+    {"sponsored_rel", &AppSettings::sponsoredRel, 0},
+    {"lazy_images", &AppSettings::lazyImages, 0},
+}};
+
+constexpr std::array<const char*, 3> kSuggestedLabels{"広告", "PR", "プロモーション"};
+
 } // namespace
 
+std::string AppSettings::DefaultLabelText() {
+    return Cp932::FromUtf8("広告");
+}
+
 std::span<const SettingsKey> SettingsKeys() { return kKeys; }
+
+std::span<const OptionalSettingsKey> OptionalSettingsKeys() {
+    return kOptionalKeys;
+}
+
+std::span<const char* const> SuggestedLabelTexts() {
+    return kSuggestedLabels;
+}
 
 std::int32_t ReadProfileInt(std::string_view section, std::string_view key, std::int32_t def,
                             const std::string& fileName) {
@@ -87,6 +109,17 @@ void ReadSettings(const IniDocument& doc, AppSettings& settings) {
             break;
         }
     }
+    for (const OptionalSettingsKey& key : kOptionalKeys) {
+        if (key.field) {
+            settings.*key.field = section.GetInt(key.name, key.def);
+            continue;
+        }
+        std::string text;
+        if (section.GetString(key.name, "", text, AppSettings::kLabelTextBytes + 1) > 0)
+            settings.adLabelText = Cp932::Kept(text, AppSettings::kLabelTextBytes);
+        else
+            settings.adLabelText = AppSettings::DefaultLabelText(); // a label needs a word
+    }
 }
 
 void StoreSettings(IniDocument& doc, const AppSettings& settings) {
@@ -102,6 +135,18 @@ void StoreSettings(IniDocument& doc, const AppSettings& settings) {
         if (path.find_first_of("\r\n") != std::string_view::npos)
             path = {};
         doc.SetString(SettingsFile::kSettingSection, key.name, SettingsFile::LineValue(path));
+    }
+    std::string present;
+    for (const OptionalSettingsKey& key : kOptionalKeys) {
+        const bool inFile = doc.Find(SettingsFile::kSettingSection, key.name, present);
+        if (key.field) {
+            if (inFile || settings.*key.field != key.def)
+                doc.SetString(SettingsFile::kSettingSection, key.name, IntText(settings.*key.field));
+            continue;
+        }
+        std::string text = Cp932::Kept(settings.adLabelText, AppSettings::kLabelTextBytes);
+        if (inFile || text != AppSettings::DefaultLabelText())
+            doc.SetString(SettingsFile::kSettingSection, key.name, SettingsFile::LineValue(text));
     }
 }
 

@@ -47,8 +47,21 @@ struct AppSettings {
     std::int32_t topH = -1;
     std::int32_t bottomH = -1;
 
+    // Opt-in output settings, kept after the keys above. A file that never had
+    // them reads these defaults, and they are written only once they differ from
+    // them (or the file already holds them), so an untouched file stays as it was.
+    std::int32_t adLabel = 0;                     // ad_label: write the advertising label
+    std::string adLabelText = DefaultLabelText(); // ad_label_text (CP932)
+    std::int32_t adLabelPosition = 0;             // ad_label_position: 0 above the block, 1 in every cell
+    std::int32_t sponsoredRel = 0;                // sponsored_rel: rel="sponsored" on links without rel
+    std::int32_t lazyImages = 0;                  // lazy_images: loading="lazy" on images without it
+
     // last_file is read with room for 254 bytes.
     static constexpr std::size_t kLastFileBytes = 254;
+    // The label text is a short word; the field keeps this many bytes.
+    static constexpr std::size_t kLabelTextBytes = 62;
+    // "広告" in CP932.
+    static std::string DefaultLabelText();
 
     bool operator==(const AppSettings&) const = default;
 };
@@ -66,6 +79,17 @@ struct SettingsKey {
     std::int32_t def;
 };
 std::span<const SettingsKey> SettingsKeys();
+
+// The opt-in keys after them, in the order they are added to a file.
+struct OptionalSettingsKey {
+    const char* name;
+    std::int32_t AppSettings::*field; // null for the label text
+    std::int32_t def;
+};
+std::span<const OptionalSettingsKey> OptionalSettingsKeys();
+
+// The label texts offered besides whatever the user types (UTF-8).
+std::span<const char* const> SuggestedLabelTexts();
 
 // The key as a decimal text (capacity 255); missing or empty gives def. Leading
 // blanks and a sign are taken, conversion stops at the first non-digit, and

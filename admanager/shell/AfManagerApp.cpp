@@ -1,18 +1,19 @@
 #include "admanager/shell/AfManagerApp.h"
 
 #include "admanager/CommandIds.h"
+#include "admanager/htmlgen/PreviewPages.h"
+#include "admanager/htmlgen/ui/TagCheckDlg.h"
 #include "admanager/library/LibraryNode.h"
 #include "admanager/library/ui/AfManagerDoc.h"
+#include "admanager/panes/DataCtrlView.h"
 #include "admanager/settings/Association.h"
 #include "admanager/settings/ui/AspDlg.h"
 #include "admanager/settings/ui/FtpHostDlg.h"
 #include "admanager/upload/ui/PublishDlg.h"
 #include "admanager/settings/ui/SettingsDlg.h"
-#include "admanager/panes/DataCtrlView.h"
 #include "admanager/shell/AboutDlg.h"
 #include "admanager/shell/AssociationPromptDlg.h"
 #include "admanager/shell/SplashWnd.h"
-#include "admanager/htmlgen/PreviewPages.h"
 #include "common/AppPaths.h"
 #include "common/FileOps.h"
 #include "common/ModuleDir.h"
@@ -179,6 +180,10 @@ void CAfManagerApp::InstallCommands() {
         CSettingsDlg dialog(m_settings, ModuleDirectory(), m_frame.get());
         dialog.exec();
     });
+    frame->SetCommandHandler(Cmd::TagCheck, [this] {
+        CTagCheckDlg dialog(m_doc->Library().root, m_frame.get());
+        dialog.exec();
+    });
     frame->SetCommandHandler(Cmd::AspSettings, [this] {
         EditAspList(m_aspList, AppPaths::SettingsDir(), m_hooks.openUrl, [this] { m_frame->EditorPane()->RefillAspList(); },
                     m_frame.get());
@@ -186,7 +191,7 @@ void CAfManagerApp::InstallCommands() {
     frame->SetCommandHandler(Cmd::FtpSettings, [this] { EditFtpHostList(m_ftpList, AppPaths::SettingsDir(), m_frame.get()); });
     frame->SetCommandHandler(Cmd::PublishAll, [this] {
         CPublishDlg dialog(m_doc->Library(), m_doc->FilePath().toStdString(), m_ftpList, AppPaths::SettingsDir(),
-                           m_frame.get());
+                           m_settings, m_frame.get());
         dialog.exec();
     });
 }

@@ -113,6 +113,7 @@ void CMainFrame::BuildActions() {
          nullptr, {}},
         {Cmd::LoginTool, u"ログインツールを開く(&L)..."_qs, u"ログインツールを起動します。"_qs, nullptr, {}},
         {Cmd::CssMaker, u"CSSメーカーを開く(&C)"_qs, u"CSSメーカーを起動します。"_qs, nullptr, {}},
+        {Cmd::TagCheck, u"タグの確認(&K)..."_qs, u"ライブラリのすべてのバナーのタグを確認します。"_qs, nullptr, {}},
         {Cmd::PublishAll, u"まとめてアップロード(&U)..."_qs,
          u"出力先のある広告項目をまとめてHTML出力し、変更されたファイルをアップロードします。\nまとめてアップロード"_qs,
          "publish", {}},
@@ -192,6 +193,7 @@ void CMainFrame::BuildMenus() {
     tools->addAction(Action(Cmd::LoginTool));
     tools->addAction(Action(Cmd::CssMaker));
     tools->addSeparator();
+    tools->addAction(Action(Cmd::TagCheck));
     tools->addAction(Action(Cmd::PublishAll));
     tools->addSeparator();
     for (int id : {Cmd::AppSettings, Cmd::AspSettings, Cmd::FtpSettings})

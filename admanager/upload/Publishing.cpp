@@ -109,7 +109,7 @@ void CollectPublishable(const LibraryNode& node, std::vector<std::pair<const Lib
 }
 
 PublishItem PlanItem(const LibraryNode& node, std::string label, const FtpHostList* hosts,
-                     const PublishRecord& record, const std::string& libraryKey) {
+                     const PublishRecord& record, const std::string& libraryKey, const AppSettings* settings) {
     PublishItem item;
     item.node = &node;
     item.label = std::move(label);
@@ -122,6 +122,8 @@ PublishItem PlanItem(const LibraryNode& node, std::string label, const FtpHostLi
     if (node.HasReadError())
         return problem("ライブラリから読み込めなかったアドアイテムです。");
     AdBlockOptions options = OptionsFromItem(node);
+    if (settings)
+        ApplyOutputSettings(options, *settings);
     if (OptionProblem p = CheckAdBlockOptions(options); p != OptionProblem::None)
         return problem(OptionProblemMessage(p));
     if (node.outputPath.empty())

@@ -11,6 +11,7 @@
 #include <vector>
 
 class AdLibrary;
+struct AppSettings;
 struct LibraryNode;
 
 // Publishing many ad blocks in one go, shared by the publish window and
@@ -86,9 +87,11 @@ void CollectPublishable(const LibraryNode& node, std::vector<std::pair<const Lib
                         const std::string& prefix = {});
 
 // Generates each item's block in memory and compares it with the record.
-// hosts null: nothing is to be uploaded.
+// hosts null: nothing is to be uploaded. settings: the ad manager's output
+// choices (label, added attributes), as "HTML出力" applies them.
 PublishItem PlanItem(const LibraryNode& node, std::string label, const FtpHostList* hosts,
-                     const PublishRecord& record, const std::string& libraryKey);
+                     const PublishRecord& record, const std::string& libraryKey,
+                     const AppSettings* settings = nullptr);
 
 // The record's key of a library: its absolute path.
 std::string LibraryKey(const std::string& libraryPath);

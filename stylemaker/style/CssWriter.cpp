@@ -2,6 +2,8 @@
 
 #include "common/FileOps.h"
 
+#include <algorithm>
+
 namespace vessilo {
 
 namespace {
@@ -33,6 +35,16 @@ public:
     }
     void TextAlign(const std::string& value) { Declaration("text-align", value); }
     void VerticalAlign(const std::string& value) { Declaration("vertical-align", value); }
+
+    // Lines of an @media block: head and declarations indented one level more.
+    void Raw(std::string_view text) { m_text.append(text); }
+    void Nested(std::string_view selectors, std::initializer_list<std::string_view> declarations) {
+        m_text.append("    ").append(selectors).append(" {\n");
+        for (std::string_view d : declarations)
+            m_text.append("        ").append(d).append(";\n");
+        m_text.append("    }\n");
+    }
+    const std::string& Tag() const { return m_tag; }
 
     std::string Take() { return std::move(m_text); }
 
@@ -87,6 +99,28 @@ void WriteLinkRule(CssText& css, std::string_view prefix, std::int32_t textColor
     if (italic)
         css.Italic();
     css.Close();
+}
+
+// Below the breakpoint the table's cells stack, one or two to a row, and what is
+// in them scales to the cell. Media queries only: the block's HTML stays the same.
+void WritePhoneRules(CssText& css, const CStyleSettings& s) {
+    const std::string& t = css.Tag();
+    const std::string frame = "table." + t + "_frame";
+    const std::string cells = frame + " > tbody > tr > td";
+    const std::int32_t breakpoint = std::clamp(s.nBreakpoint, kMinBreakpoint, kMaxBreakpoint);
+    const std::string share = s.nPhoneCols == 2 ? "50%" : "100%";
+    css.Raw("@media screen and (max-width: " + std::to_string(breakpoint) + "px) {\n");
+    css.Nested(frame + ", " + frame + " > tbody", {"display: block", "width: auto", "max-width: 100%"});
+    css.Nested(frame + " > tbody", {"display: flex", "flex-wrap: wrap"});
+    css.Nested(frame + " > tbody > tr", {"display: contents"});
+    css.Nested(cells, {"display: block", "box-sizing: border-box", "flex: 0 0 " + share, "max-width: " + share,
+                       "overflow-wrap: anywhere"});
+    // Filler cells pad the last row of a table; stacked, they are only empty boxes.
+    css.Nested(cells + ":not(." + t + "_data):not([colspan])", {"display: none"});
+    css.Nested("div." + t + "_adv", {"box-sizing: border-box", "width: auto", "max-width: 100%"});
+    css.Nested("div." + t + "_adv img", {"max-width: 100%", "height: auto"});
+    css.Nested("div." + t + "_adv iframe, div." + t + "_adv video", {"max-width: 100%"});
+    css.Raw("}\n");
 }
 
 } // namespace
@@ -173,6 +207,24 @@ std::string BuildCss(const CStyleSettings& s, std::string_view tagClass) {
         WriteLinkRule(css, "a:active.", s.bPrActiveTextColor, s.szPrActiveTextColor, s.bPrActiveFontBorld,
                       s.bPrActiveFontItalic);
     }
+
+    // Later additions, written only when asked for, so older style sheets stay as they were.
+    if (UsesLabelStyle(s)) {
+        css.Head("div.", "_label");
+        if (s.bLabelHori)
+            css.TextAlign(s.szLabelHori);
+        if (s.bLabelTextColor)
+            css.Color(s.szLabelTextColor);
+        if (s.bLabelBackColor)
+            css.BackColor(s.szLabelBackColor);
+        if (s.bLabelFontSize)
+            css.Size("font-size", s.nLabelFontSize, s.szLabelFontSizeUnit);
+        if (s.bLabelMargin)
+            css.Box("margin", s.nLabelMarginTop, s.nLabelMarginRight, s.nLabelMarginBottom, s.nLabelMarginLeft);
+        css.Close();
+    }
+    if (s.bResponsive)
+        WritePhoneRules(css, s);
     return css.Take();
 }
 

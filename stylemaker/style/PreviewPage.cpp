@@ -40,6 +40,11 @@ const std::string& PageTitle() {
     return text;
 }
 
+const std::string& LabelSample() {
+    static const std::string text = Cp932::FromUtf8("広告");
+    return text;
+}
+
 const std::string& FullWidthSpace() {
     static const std::string text = Cp932::FromUtf8("　");
     return text;
@@ -94,6 +99,9 @@ std::string BuildPreviewPage(const CStyleSettings& s, std::string_view cssHref, 
     page.append("<link rel=\"stylesheet\" type=\"text/css\" href=\"").append(cssHref).append("\">\n");
     page.append("<title>").append(PageTitle()).append("</title>\n");
     page.append("</head><body>\n\n<body>");
+    // The label shows once it is styled; the ad manager writes it above the block by default.
+    if (UsesLabelStyle(s))
+        page.append("<div class=\"" + prefix + "_label\">").append(LabelSample()).append("</div>");
     page.append("<table class=\"" + prefix + "_frame\">");
 
     // Whole rows: the last one is completed with filler cells.

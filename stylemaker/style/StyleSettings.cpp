@@ -35,6 +35,9 @@ constexpr StyleKey TextKey(std::string_view name, StyleKeyKind kind, std::string
 constexpr std::array kKeys = {
     VESSILO_STYLE_KEYS(VESSILO_KEY_FLAG, VESSILO_KEY_INT, VESSILO_KEY_TEXT, VESSILO_KEY_COLOR, VESSILO_KEY_COMMENT)};
 
+constexpr std::array kExtraKeys = {
+    VESSILO_EXTRA_STYLE_KEYS(VESSILO_KEY_FLAG, VESSILO_KEY_INT, VESSILO_KEY_TEXT, VESSILO_KEY_COLOR)};
+
 #undef VESSILO_KEY_FLAG
 #undef VESSILO_KEY_INT
 #undef VESSILO_KEY_TEXT
@@ -85,6 +88,22 @@ std::span<const StyleKey> StyleKeys() {
     return kKeys;
 }
 
+std::span<const StyleKey> ExtraStyleKeys() {
+    return kExtraKeys;
+}
+
+bool UsesLabelStyle(const CStyleSettings& s) {
+    return s.bLabelHori || s.bLabelTextColor || s.bLabelBackColor || s.bLabelFontSize || s.bLabelMargin;
+}
+
+namespace {
+
+bool IsNewValue(const CStyleSettings& s, const StyleKey& key) {
+    return IsText(key) ? s.*key.textField == key.newText : s.*key.intField == key.newInt;
+}
+
+} // namespace
+
 } // namespace vessilo
 
 using vessilo::StyleKey;
@@ -93,20 +112,24 @@ using vessilo::StyleKeyKind;
 CStyleSettings::~CStyleSettings() = default;
 
 void CStyleSettings::Reset() {
-    for (const StyleKey& key : vessilo::StyleKeys()) {
-        if (vessilo::IsText(key))
-            this->*key.textField = key.newText;
-        else
-            this->*key.intField = key.newInt;
+    for (auto keys : {vessilo::StyleKeys(), vessilo::ExtraStyleKeys()}) {
+        for (const StyleKey& key : keys) {
+            if (vessilo::IsText(key))
+                this->*key.textField = key.newText;
+            else
+                this->*key.intField = key.newInt;
+        }
     }
 }
 
 bool CStyleSettings::Equals(const CStyleSettings& other) const {
-    for (const StyleKey& key : vessilo::StyleKeys()) {
-        bool same = vessilo::IsText(key) ? this->*key.textField == other.*key.textField
-                                         : this->*key.intField == other.*key.intField;
-        if (!same)
-            return false;
+    for (auto keys : {vessilo::StyleKeys(), vessilo::ExtraStyleKeys()}) {
+        for (const StyleKey& key : keys) {
+            bool same = vessilo::IsText(key) ? this->*key.textField == other.*key.textField
+                                             : this->*key.intField == other.*key.intField;
+            if (!same)
+                return false;
+        }
     }
     return true;
 }
@@ -145,6 +168,13 @@ bool CStyleSettings::SaveToFile(const std::string& path) const {
         else
             doc.SetString(vessilo::kDataSection, key.name, vessilo::FormatInt(this->*key.intField));
     }
+    std::string present;
+    for (const StyleKey& key : vessilo::ExtraStyleKeys()) {
+        if (vessilo::IsNewValue(*this, key) && !doc.Find(vessilo::kDataSection, key.name, present))
+            continue;
+        doc.SetString(vessilo::kDataSection, key.name,
+                      vessilo::IsText(key) ? this->*key.textField : vessilo::FormatInt(this->*key.intField));
+    }
     return doc.Save(path);
 }
 
@@ -156,18 +186,20 @@ bool CStyleSettings::LoadFromFile(const std::string& path) {
     if (head != vessilo::kSignature)
         return false;
 
-    for (const StyleKey& key : vessilo::StyleKeys()) {
-        if (!vessilo::IsText(key)) {
-            this->*key.intField = doc.GetInt(vessilo::kDataSection, key.name, key.missingInt);
-            continue;
+    for (auto keys : {vessilo::StyleKeys(), vessilo::ExtraStyleKeys()}) {
+        for (const StyleKey& key : keys) {
+            if (!vessilo::IsText(key)) {
+                this->*key.intField = doc.GetInt(vessilo::kDataSection, key.name, key.missingInt);
+                continue;
+            }
+            std::string value;
+            doc.GetString(vessilo::kDataSection, key.name, key.missingText, value, key.readCapacity);
+            // A zero byte ends a text, as it did in the fixed fields of Windows.
+            value = Cp932::Kept(value, key.readCapacity - 1);
+            if (key.kind == StyleKeyKind::Comment)
+                value = DecodeLineBreaks(vessilo::RestoreTrimmedMarkers(std::move(value)));
+            this->*key.textField = std::move(value);
         }
-        std::string value;
-        doc.GetString(vessilo::kDataSection, key.name, key.missingText, value, key.readCapacity);
-        // A zero byte ends a text, as it did in the fixed fields of Windows.
-        value = Cp932::Kept(value, key.readCapacity - 1);
-        if (key.kind == StyleKeyKind::Comment)
-            value = DecodeLineBreaks(vessilo::RestoreTrimmedMarkers(std::move(value)));
-        this->*key.textField = std::move(value);
     }
     return true;
 }

@@ -140,6 +140,29 @@
     INT(nAdv2, 2, 2)                                                                                                   \
     INT(nAdv3, 3, 3)
 
+// Keys that came after the 121 above: the advertising label's style and the
+// phone layout. A file without them reads these defaults, and a save writes them
+// only once they differ from the new-document value (or the file already holds
+// them), so files and style sheets of users who never touch them stay as they were.
+#define VESSILO_EXTRA_STYLE_KEYS(FLAG, INT, TEXT, COLOR)                                                               \
+    FLAG(bLabelHori, 0, 0)                                                                                             \
+    TEXT(szLabelHori, 16, "left", "left")                                                                              \
+    FLAG(bLabelTextColor, 0, 0)                                                                                        \
+    COLOR(szLabelTextColor, "#000000", "#000000")                                                                      \
+    FLAG(bLabelBackColor, 0, 0)                                                                                        \
+    COLOR(szLabelBackColor, "#FFFFFF", "#FFFFFF")                                                                      \
+    FLAG(bLabelFontSize, 0, 0)                                                                                         \
+    INT(nLabelFontSize, 10, 10)                                                                                        \
+    TEXT(szLabelFontSizeUnit, 16, "px", "px")                                                                          \
+    FLAG(bLabelMargin, 0, 0)                                                                                           \
+    INT(nLabelMarginLeft, 0, 0)                                                                                        \
+    INT(nLabelMarginRight, 0, 0)                                                                                       \
+    INT(nLabelMarginTop, 0, 0)                                                                                         \
+    INT(nLabelMarginBottom, 2, 2)                                                                                      \
+    FLAG(bResponsive, 0, 0)                                                                                            \
+    INT(nBreakpoint, 600, 600)                                                                                         \
+    INT(nPhoneCols, 1, 1)
+
 namespace vessilo {
 
 constexpr std::string_view kHeadSection = "ZOVAAF_CSS_HEAD";
@@ -165,6 +188,7 @@ public:
 #define VESSILO_DECLARE_COMMENT(name) std::string name;
     VESSILO_STYLE_KEYS(VESSILO_DECLARE_INT, VESSILO_DECLARE_INT, VESSILO_DECLARE_TEXT, VESSILO_DECLARE_COLOR,
                        VESSILO_DECLARE_COMMENT)
+    VESSILO_EXTRA_STYLE_KEYS(VESSILO_DECLARE_INT, VESSILO_DECLARE_INT, VESSILO_DECLARE_TEXT, VESSILO_DECLARE_COLOR)
 #undef VESSILO_DECLARE_INT
 #undef VESSILO_DECLARE_COLOR
 #undef VESSILO_DECLARE_TEXT
@@ -216,6 +240,15 @@ struct StyleKey {
 
 // The 121 keys in file order.
 std::span<const StyleKey> StyleKeys();
+// The later keys, written after them and only when set.
+std::span<const StyleKey> ExtraStyleKeys();
+
+// Any of the label's declarations is switched on: the style sheet gets a label
+// rule and the preview shows a label.
+bool UsesLabelStyle(const CStyleSettings& settings);
+// Bounds of the phone layout's values as the pages hold them.
+constexpr std::int32_t kMinBreakpoint = 200;
+constexpr std::int32_t kMaxBreakpoint = 2000;
 
 // Completes a line-break marker at either end of a comment value that lost its
 // outer tab to the trimming of INI values.

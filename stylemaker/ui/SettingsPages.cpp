@@ -40,6 +40,11 @@ CGeneralPage::CGeneralPage(QWidget* parent) : CStylePage(parent), m_ui(std::make
     BindNumber(m_ui->frameMarginRightLineEdit, &CStyleSettings::nFrameMarginRight, 31);
     BindNumber(m_ui->frameMarginTopLineEdit, &CStyleSettings::nFrameMarginTop, 31);
     BindNumber(m_ui->frameMarginBottomLineEdit, &CStyleSettings::nFrameMarginBottom, 31);
+    BindCheck(m_ui->responsiveCheckBox, &CStyleSettings::bResponsive);
+    BindNumber(m_ui->breakpointLineEdit, &CStyleSettings::nBreakpoint, 31);
+    BindIndex(m_ui->phoneColsComboBox, &CStyleSettings::nPhoneCols, 1);
+    m_ui->breakpointLineEdit->setAccessibleName(u"スマートフォン対応の幅"_qs);
+    m_ui->phoneColsComboBox->setAccessibleName(u"スマートフォンの列数"_qs);
     SelectFirstItems();
 }
 
@@ -131,6 +136,30 @@ CAdDetailPage::CAdDetailPage(QWidget* parent) : CStylePage(parent), m_ui(std::ma
     BindCombo(m_ui->bannerFontSizeUnitComboBox, &CStyleSettings::szBannerFontSizeUnit);
     BindCheck(m_ui->bannerFontBorldCheckBox, &CStyleSettings::bBannerFontBorld);
     BindCheck(m_ui->bannerFontItalicCheckBox, &CStyleSettings::bBannerFontItalic);
+    BindCheck(m_ui->labelHoriCheckBox, &CStyleSettings::bLabelHori);
+    BindCombo(m_ui->labelHoriComboBox, &CStyleSettings::szLabelHori);
+    BindCheck(m_ui->labelTextColorCheckBox, &CStyleSettings::bLabelTextColor);
+    BindColor(m_ui->labelTextColorLineEdit, m_ui->labelTextColorSwatchLabel, m_ui->labelTextColorPushButton,
+              &CStyleSettings::szLabelTextColor);
+    BindCheck(m_ui->labelBackColorCheckBox, &CStyleSettings::bLabelBackColor);
+    BindColor(m_ui->labelBackColorLineEdit, m_ui->labelBackColorSwatchLabel, m_ui->labelBackColorPushButton,
+              &CStyleSettings::szLabelBackColor);
+    BindCheck(m_ui->labelFontSizeCheckBox, &CStyleSettings::bLabelFontSize);
+    BindNumber(m_ui->labelFontSizeLineEdit, &CStyleSettings::nLabelFontSize, 31);
+    BindCombo(m_ui->labelFontSizeUnitComboBox, &CStyleSettings::szLabelFontSizeUnit);
+    BindCheck(m_ui->labelMarginCheckBox, &CStyleSettings::bLabelMargin);
+    BindNumber(m_ui->labelMarginLeftLineEdit, &CStyleSettings::nLabelMarginLeft, 14);
+    BindNumber(m_ui->labelMarginRightLineEdit, &CStyleSettings::nLabelMarginRight, 14);
+    BindNumber(m_ui->labelMarginTopLineEdit, &CStyleSettings::nLabelMarginTop, 14);
+    BindNumber(m_ui->labelMarginBottomLineEdit, &CStyleSettings::nLabelMarginBottom, 14);
+    // The label's rows share their texts with the lines above; say whose they are.
+    for (QWidget* w : std::initializer_list<QWidget*>{m_ui->labelHoriCheckBox, m_ui->labelHoriComboBox,
+                                                      m_ui->labelTextColorCheckBox, m_ui->labelTextColorLineEdit,
+                                                      m_ui->labelBackColorCheckBox, m_ui->labelBackColorLineEdit,
+                                                      m_ui->labelFontSizeCheckBox, m_ui->labelFontSizeLineEdit,
+                                                      m_ui->labelFontSizeUnitComboBox, m_ui->labelMarginCheckBox})
+        w->setAccessibleName(u"ラベル "_qs + (w->accessibleName().isEmpty() ? static_cast<QAbstractButton*>(w)->text()
+                                                                            : w->accessibleName()));
     SelectFirstItems();
 }
 

@@ -4,7 +4,9 @@
 #include "stylemaker/ui/SettingsPages.h"
 #include "stylemaker/ui/VessiloDoc.h"
 
+#include <QButtonGroup>
 #include <QHBoxLayout>
+#include <QRadioButton>
 #include <QStackedWidget>
 #include <QTabBar>
 #include <QUrl>
@@ -39,9 +41,32 @@ CVessiloView::CVessiloView(CVessiloDoc* doc, std::string htmlPath, std::string c
     layout->addWidget(m_stack);
     layout->addSpacing(6);
 
-    m_preview = CreatePreviewWidget(this);
+    // The preview with its width switch above it: the same page as a PC and a phone show it.
+    auto* column = new QWidget(this);
+    column->setObjectName(u"previewColumn"_qs);
+    m_previewColumn = new QVBoxLayout(column);
+    m_previewColumn->setContentsMargins(0, 0, 0, 0);
+    m_previewColumn->setSpacing(2);
+    auto* modeRow = new QHBoxLayout;
+    m_pcButton = new QRadioButton(u"PC"_qs, column);
+    m_pcButton->setObjectName(u"pcRadioButton"_qs);
+    m_phoneButton = new QRadioButton(u"スマートフォン"_qs, column);
+    m_phoneButton->setObjectName(u"phoneRadioButton"_qs);
+    m_pcButton->setAccessibleName(u"プレビュー PC"_qs);
+    m_phoneButton->setAccessibleName(u"プレビュー スマートフォン"_qs);
+    auto* group = new QButtonGroup(column);
+    group->addButton(m_pcButton);
+    group->addButton(m_phoneButton);
+    m_pcButton->setChecked(true);
+    modeRow->addWidget(m_pcButton);
+    modeRow->addWidget(m_phoneButton);
+    modeRow->addStretch(1);
+    m_previewColumn->addLayout(modeRow);
+    m_preview = CreatePreviewWidget(column);
     m_preview->setMinimumSize(380, 480);
-    layout->addWidget(m_preview, 1);
+    m_previewColumn->addWidget(m_preview, 1);
+    layout->addWidget(column, 1);
+    connect(m_phoneButton, &QRadioButton::toggled, this, &CVessiloView::SetPhoneWidth);
 
     connect(m_tabs, &QTabBar::currentChanged, this, &CVessiloView::SelectPage);
 }
@@ -51,6 +76,24 @@ CVessiloView::~CVessiloView() {
         m_thread->Stop();
     if (m_doc)
         m_doc->SetView(nullptr);
+}
+
+void CVessiloView::SetPhoneWidth(bool phone) {
+    if (m_phoneButton->isChecked() != phone)
+        (phone ? m_phoneButton : m_pcButton)->setChecked(true); // comes back here through toggled
+    if (phone) {
+        m_preview->setMinimumWidth(kPhonePreviewWidth);
+        m_preview->setMaximumWidth(kPhonePreviewWidth);
+        m_previewColumn->setAlignment(m_preview, Qt::AlignHCenter);
+    } else {
+        m_preview->setMinimumWidth(380);
+        m_preview->setMaximumWidth(QWIDGETSIZE_MAX);
+        m_previewColumn->setAlignment(m_preview, Qt::Alignment());
+    }
+}
+
+bool CVessiloView::IsPhoneWidth() const {
+    return m_phoneButton->isChecked();
 }
 
 bool CVessiloView::IsPreviewRunning() const {

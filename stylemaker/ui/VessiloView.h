@@ -7,8 +7,10 @@
 #include <memory>
 #include <string>
 
+class QRadioButton;
 class QStackedWidget;
 class QTabBar;
+class QVBoxLayout;
 
 namespace vessilo {
 
@@ -20,6 +22,8 @@ class CVessiloView : public QWidget {
     Q_OBJECT
 public:
     static constexpr int kPageCount = 5;
+    // The width of the preview in its phone view: a common phone's CSS width.
+    static constexpr int kPhonePreviewWidth = 375;
 
     // htmlPath and cssPath: the preview's temporary files (file system paths).
     CVessiloView(CVessiloDoc* doc, std::string htmlPath, std::string cssPath, QWidget* parent = nullptr);
@@ -39,6 +43,9 @@ public:
     QWidget* Preview() const { return m_preview; }
     bool IsPreviewRunning() const;
     void SelectPage(int index);
+    // The preview at a phone's width, or as wide as the window gives (PC).
+    void SetPhoneWidth(bool phone);
+    bool IsPhoneWidth() const;
 
 Q_SIGNALS:
     // On the GUI thread, after the preview was pointed at the page.
@@ -51,6 +58,9 @@ private:
     QTabBar* m_tabs;
     QStackedWidget* m_stack;
     QWidget* m_preview;
+    QVBoxLayout* m_previewColumn;
+    QRadioButton* m_pcButton;
+    QRadioButton* m_phoneButton;
     std::array<CStylePage*, kPageCount> m_pages{};
     std::unique_ptr<CPreviewThread> m_thread;
     bool m_initialised = false;

@@ -7,6 +7,7 @@
 #include "tests/cli/CliRunner.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 #include <vector>
 
 namespace {
@@ -173,6 +174,52 @@ TEST_F(GenerateCommandsTest, UsageErrorsExitTwo) {
     };
     for (const auto& args : cases)
         EXPECT_EQ(Zova(args).code, 2) << args[1];
+}
+
+// The ad manager's label setting reaches the command line's block too.
+TEST_F(GenerateCommandsTest, LabelSettingOfTheSettingsFile) {
+    const std::string json = dir / "s.json";
+    ASSERT_TRUE(FileOps::WriteWholeFile(json, "{\"settings\": {\"ad_label\": 1, \"ad_label_text\": \"PR\"}}"));
+    testutil::CliResult r = testutil::RunCli(module.path(), {"settings", "import", json});
+    ASSERT_EQ(r.code, 0) << r.err;
+    r = testutil::RunCli(module.path(), {"settings", "export"});
+    EXPECT_NE(r.out.find("\"ad_label_text\": \"PR\""), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("lazy_images"), std::string::npos) << "unset keys stay out";
+    r = Zova({"旅行/ホテル/記事下", "--stdout"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_TRUE(r.out.starts_with("<div class=\"ad_label\">PR</div><table class=\"ad_frame\">")) << r.out;
+}
+
+TEST_F(GenerateCommandsTest, CheckReportsAndFailsOnErrors) {
+    // Clean tags: exit 0.
+    testutil::CliResult r = testutil::RunCli(module.path(), {"check", zva});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, "9 banner(s) checked: 0 error(s), 0 warning(s)\n");
+
+    itemNode->banners[2]->tag = "<img src=\"http://a8.example/b.gif\" width=\"1\" height=\"1\">";
+    Save();
+    r = testutil::RunCli(module.path(), {"check", zva});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.out,
+              "旅行/ホテル/記事下 #3 B2: エラー: http:// の読み込み (HTTPSのページではブロックされます): "
+              "http://a8.example/b.gif\n旅行/ホテル/記事下 #3 B2: 警告: alt のない画像: http://a8.example/b.gif\n"
+              "9 banner(s) checked: 1 error(s), 1 warning(s)\n");
+
+    r = testutil::RunCli(module.path(), {"check", zva, itemNode->id, "--json"});
+    EXPECT_EQ(r.code, 1);
+    nlohmann::json j = nlohmann::json::parse(r.out);
+    EXPECT_EQ(j["errors"], 1);
+    EXPECT_EQ(j["banners"][0]["item"], "旅行/ホテル/記事下");
+    EXPECT_EQ(j["banners"][0]["banner"], 3);
+    EXPECT_EQ(j["banners"][0]["findings"][0]["id"], "insecure-resource");
+
+    r = testutil::RunCli(module.path(), {"check", zva, "empty"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    r = testutil::RunCli(module.path(), {"check", zva, "nothing/here"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_FALSE(r.err.empty());
+    r = testutil::RunCli(module.path(), {"check", dir / "missing.zva"});
+    EXPECT_EQ(r.code, 1);
 }
 
 } // namespace

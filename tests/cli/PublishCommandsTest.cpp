@@ -1,5 +1,6 @@
 #include "admanager/library/LibraryFile.h"
 #include "admanager/settings/AccountLists.h"
+#include "admanager/settings/AppSettings.h"
 #include "admanager/upload/UploadJob.h"
 #include "common/FileOps.h"
 #include "common/ModuleDir.h"
@@ -137,6 +138,17 @@ TEST_F(PublishCommandsTest, UploadWithoutHostSettingsFailsTheItem) {
     EXPECT_EQ(r.code, 1);
     EXPECT_TRUE(Has(r.err, "pages: FTPホストが設定されていません。 ("));
     EXPECT_TRUE(FileOps::FileExists(dir / "out/p_003.html"));
+}
+
+TEST_F(PublishCommandsTest, BlocksCarryTheAdManagersOutputChoices) {
+    AppSettings settings;
+    ASSERT_TRUE(LoadSettings(settings, module.path() + "/"));
+    settings.adLabel = 1;
+    ASSERT_TRUE(SaveSettings(settings, module.path() + "/"));
+    ASSERT_EQ(Zova({"local"}).code, 0);
+    std::string page;
+    ASSERT_TRUE(FileOps::ReadWholeFile(dir / "out/l.html", page));
+    EXPECT_NE(page.find("class=\"ad_label\""), std::string::npos) << page;
 }
 
 TEST_F(PublishCommandsTest, OnlyChangedFilesGoAgainUnlessAllAreAsked) {

@@ -184,6 +184,7 @@ std::optional<AdBlockOptions> CHtmlGenerateDlg::ReadOptions() {
     options.layout[0] = m_ui->layout1ComboBox->currentIndex();
     options.layout[1] = m_ui->layout2ComboBox->currentIndex();
     options.layout[2] = m_ui->layout3ComboBox->currentIndex();
+    ApplyOutputSettings(options, m_doc.Settings());
     if (OptionProblem problem = CheckAdBlockOptions(options); problem != OptionProblem::None) {
         Info(this, OptionProblemMessage(problem));
         return std::nullopt;

@@ -57,8 +57,8 @@ QString OutcomeText(const PublishItemOutcome& o) {
 } // namespace
 
 CPublishDlg::CPublishDlg(const AdLibrary& library, std::string libraryPath, FtpHostList& hosts,
-                         std::string settingsDir, QWidget* parent)
-    : QDialog(parent), m_library(library), m_libraryPath(std::move(libraryPath)), m_hosts(hosts),
+                         std::string settingsDir, const AppSettings& settings, QWidget* parent)
+    : QDialog(parent), m_library(library), m_settings(settings), m_libraryPath(std::move(libraryPath)), m_hosts(hosts),
       m_settingsDir(std::move(settingsDir)) {
     setWindowTitle(u"Zelvor管理 - まとめてアップロード"_qs);
     setObjectName(u"PublishDlg"_qs);
@@ -150,7 +150,7 @@ void CPublishDlg::Plan() {
     CollectPublishable(m_library.root, targets);
     m_items.clear();
     for (auto& [node, label] : targets)
-        m_items.push_back(PlanItem(*node, label, &m_hosts, m_record, m_libraryKey));
+        m_items.push_back(PlanItem(*node, label, &m_hosts, m_record, m_libraryKey, &m_settings));
 }
 
 void CPublishDlg::FillRows() {

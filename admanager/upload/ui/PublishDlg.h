@@ -23,7 +23,7 @@ class CPublishDlg : public QDialog {
     Q_OBJECT
 public:
     CPublishDlg(const AdLibrary& library, std::string libraryPath, FtpHostList& hosts, std::string settingsDir,
-                QWidget* parent = nullptr);
+                const AppSettings& settings, QWidget* parent = nullptr);
     ~CPublishDlg() override;
 
     bool IsBusy() const { return m_busy.load(); }
@@ -47,6 +47,7 @@ private:
     void UpdateStartEnabled();
 
     const AdLibrary& m_library;
+    const AppSettings& m_settings;
     std::string m_libraryPath;
     std::string m_libraryKey;
     FtpHostList& m_hosts;

@@ -1,4 +1,5 @@
 #include "admanager/htmlgen/AdBlockGenerator.h"
+#include "admanager/settings/AppSettings.h"
 
 #include "TestUtil.h"
 
@@ -271,6 +272,58 @@ TEST(BannersInListOrderTest, SkipsDeletedBanners) {
     ASSERT_EQ(list.size(), 2u);
     EXPECT_EQ(list[0]->name, "n0");
     EXPECT_EQ(list[1]->name, "n2");
+}
+
+// The label above every table (every page of a multi-page block) or at the top
+// of every banner cell; fillers never carry it.
+TEST(AdBlockGeneratorTest, LabelAboveOrInEveryCell) {
+    Banners b(3);
+    const std::string label = "<div class=\"ad_label\">" + J("広告") + "</div>";
+    AdBlockOptions above = Options(2, 0, 1, 0);
+    above.label = {true, J("広告"), LABEL_ABOVE};
+    AdBlockOptions plain = Options(2, 0, 1, 0);
+    EXPECT_EQ(GenerateAdBlock(above, b.list).pages.at(0), label + GenerateAdBlock(plain, b.list).pages.at(0));
+
+    AdBlockOptions pages = Options(1, 1, 1, 1);
+    pages.label = above.label;
+    for (const std::string& page : GenerateAdBlock(pages, b.list).pages)
+        EXPECT_TRUE(page.starts_with(label + "<table")) << page;
+
+    AdBlockOptions inCell = Options(2, 0, 1, 0);
+    inCell.label = {true, J("広告"), LABEL_IN_CELL};
+    const std::string page = GenerateAdBlock(inCell, b.list).pages.at(0);
+    EXPECT_EQ(Occurrences(page, "<div class=\"ad_adv\">" + label), 3u);
+    EXPECT_EQ(Occurrences(page, label), 3u); // not in the filler cell
+}
+
+TEST(AdBlockGeneratorTest, LabelTextIsNotMarkup) {
+    EXPECT_EQ(LabelElement("x", "<b>PR&\"" + J("ソ") + "</b>"),
+              "<div class=\"x_label\">&lt;b&gt;PR&amp;&quot;" + J("ソ") + "&lt;/b&gt;</div>");
+}
+
+// The settings at their defaults ask for nothing, so nothing changes.
+TEST(AdBlockGeneratorTest, DefaultSettingsLeaveEveryModeAsItWas) {
+    Banners b(5);
+    b.owned[1]->tag = "<a href=\"https://px.a8.net/x\"><img src=\"https://x/b.gif\"></a>";
+    for (const AdBlockOptions& base : {Options(3, 0, 1, 0), Options(2, 1, 2, 0), Options(2, 1, 1, 1)}) {
+        AdBlockOptions withSettings = base;
+        ApplyOutputSettings(withSettings, AppSettings{});
+        EXPECT_EQ(GenerateAdBlock(withSettings, b.list).pages, GenerateAdBlock(base, b.list).pages);
+    }
+}
+
+TEST(AdBlockGeneratorTest, OutputRewritesTagsNotTheBanners) {
+    Banners b(1);
+    const std::string stored = "<a href=\"https://ad/\" target=\"_blank\"><img src=\"https://ad/b.gif\" alt=\"\"></a>";
+    b.owned[0]->tag = stored;
+    AdBlockOptions o = Options(1, 0, 1, 0, {3, 0, 0});
+    o.sponsoredRel = true;
+    o.lazyImages = true;
+    EXPECT_EQ(GenerateAdBlock(o, b.list).pages.at(0),
+              "<table class=\"ad_frame\"><tr><td class=\"ad_data\"><div class=\"ad_adv\"><div class=\"ad_banner\">"
+              "<a rel=\"sponsored\" href=\"https://ad/\" target=\"_blank\"><img loading=\"lazy\" "
+              "src=\"https://ad/b.gif\" alt=\"\"></a></div></div></td></tr></table>");
+    EXPECT_EQ(b.owned[0]->tag, stored);
 }
 
 } // namespace

@@ -16,6 +16,13 @@ namespace {
 using testutil::J;
 using testutil::TempDir;
 
+// What the static table writes above itself.
+std::string StaticLabelAbove(const AdBlockOptions& options) {
+    return options.label.show && options.label.position == LABEL_ABOVE
+               ? LabelElement(options.tagClass, options.label.text)
+               : std::string();
+}
+
 // The cell the static table writes for one banner.
 std::string StaticCell(const AdBlockOptions& options, const Banner& banner) {
     AdBlockOptions one = options;
@@ -23,7 +30,7 @@ std::string StaticCell(const AdBlockOptions& options, const Banner& banner) {
     one.rowLimit = 0;
     const Banner* list[] = {&banner};
     std::string page = GenerateAdBlock(one, list).pages.at(0);
-    const std::string open = "<table class=\"" + options.tagClass + "_frame\"><tr>";
+    const std::string open = StaticLabelAbove(options) + "<table class=\"" + options.tagClass + "_frame\"><tr>";
     const std::string close = "</tr></table>";
     return page.substr(open.size(), page.size() - open.size() - close.size());
 }
@@ -64,9 +71,14 @@ protected:
         ASSERT_EQ(r.pages.size(), 1u);
         ASSERT_TRUE(FileOps::WriteWholeFile(dir / "page.html", r.pages[0]));
         ASSERT_TRUE(FileOps::WriteWholeFile(dir / "cells.bin", cells));
-        RunResult run =
-            RunNode(dir / "page.html" + " " + dir / "cells.bin" + " " + options.tagClass + " " +
-                    std::to_string(options.columns) + " " + std::to_string(options.rows) + " " + std::to_string(runs));
+        std::string label;
+        if (const std::string above = StaticLabelAbove(options); !above.empty()) {
+            ASSERT_TRUE(FileOps::WriteWholeFile(dir / "label.bin", above));
+            label = " " + dir / "label.bin";
+        }
+        RunResult run = RunNode(dir / "page.html" + " " + dir / "cells.bin" + " " + options.tagClass + " " +
+                                std::to_string(options.columns) + " " + std::to_string(options.rows) + " " +
+                                std::to_string(runs) + label);
         EXPECT_EQ(run.code, 0) << run.output;
     }
 
@@ -154,6 +166,19 @@ TEST_F(RandomScriptJsTest, RowsAndCounts) {
     for (const Case& c : {Case{3, 2, 4}, Case{4, 3, 10}, Case{2, 2, 4}, Case{1, 1, 1}, Case{3, 1, 0}}) {
         SCOPED_TRACE(c.count);
         Check(Random(c.columns, c.rows, {3, 0, 1}), RandomBanners(c.count, c.count + 7u), 5);
+    }
+}
+
+// The label, above the table or in every cell, comes out of the script as the
+// static block writes it; a label word that needs escaping both ways included.
+TEST_F(RandomScriptJsTest, LabelAsTheStaticBlockWritesIt) {
+    for (std::int32_t position : {LABEL_ABOVE, LABEL_IN_CELL}) {
+        for (const std::string& text : {J("広告"), std::string("PR"), J("<script>\"ソ\"'</script>")}) {
+            SCOPED_TRACE(position);
+            AdBlockOptions options = Random(3, 2);
+            options.label = {true, text, position};
+            Check(options, RandomBanners(7, 3), 5);
+        }
     }
 }
 

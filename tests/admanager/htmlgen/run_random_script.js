@@ -1,12 +1,13 @@
 // Runs a random-mode ad block as a browser would: decodes the Shift_JIS page,
 // takes the script element's text and runs it with document.write recorded.
-// Usage: node run_random_script.js PAGE CELLS CLASS COLUMNS ROWS RUNS
-// CELLS holds the static table's cell of every banner, separated by NUL bytes.
+// Usage: node run_random_script.js PAGE CELLS CLASS COLUMNS ROWS RUNS [LABEL]
+// CELLS holds the static table's cell of every banner, separated by NUL bytes;
+// LABEL, a file holding the static block's label element written above the table.
 'use strict';
 const fs = require('fs');
 const vm = require('vm');
 
-const [pageFile, cellsFile, cls, colArg, rowArg, runArg] = process.argv.slice(2);
+const [pageFile, cellsFile, cls, colArg, rowArg, runArg, labelFile] = process.argv.slice(2);
 const columns = Number(colArg), rows = Number(rowArg), runs = Number(runArg);
 const decoder = new TextDecoder('shift_jis');
 const html = decoder.decode(fs.readFileSync(pageFile));
@@ -14,6 +15,7 @@ const cellBytes = fs.readFileSync(cellsFile);
 // Line breaks are dropped from the script's literals on purpose: the cells agree
 // on everything else.
 const cells = cellBytes.length ? decoder.decode(cellBytes).replace(/\r\n|\r|\n/g, '').split('\0') : [];
+const label = labelFile ? decoder.decode(fs.readFileSync(labelFile)) : null;
 
 function fail(message) {
     console.error(message);
@@ -37,7 +39,7 @@ const shown = Math.min(columns * rows, cells.length);
 const rowCount = Math.max(1, Math.ceil(shown / columns));
 
 for (let run = 0; run < runs; ++run) {
-    const written = [];
+    let written = [];
     const context = vm.createContext({document: {write: (s) => written.push(String(s))}});
     // A seeded generator so a failure can be repeated.
     vm.runInContext(`Math.random = (() => { let s = ${run + 1} >>> 0;
@@ -54,6 +56,11 @@ for (let run = 0; run < runs; ++run) {
                 fail(`szAdvlist[${i}] is\n${context.szAdvlist[i]}\nnot\n${cells[i]}`);
         if (context.szAdvNull !== nullCell)
             fail(`null cell is ${context.szAdvNull}`);
+    }
+    if (label !== null) {
+        if (written[0] !== label)
+            fail(`the label is ${written[0]}, not ${label}`);
+        written = written.slice(1);
     }
     const expectedLength = 2 + rowCount * (columns + 2);
     if (written.length !== expectedLength)

@@ -146,4 +146,32 @@ TEST_F(AppSettingsTest, FailedWritesReturnFalse) {
     EXPECT_EQ(Read(Ini()), "[ZOVA_AF_SETTING]\r\nlast_index=1\r\n");
 }
 
+// The output settings came later: absent until set, then kept in step.
+TEST_F(AppSettingsTest, OutputSettingsAreWrittenOnlyOnceSet) {
+    ASSERT_TRUE(SaveSettings(AppSettings{}, Module()));
+    const std::string plain = Read(Ini());
+    EXPECT_TRUE(plain.ends_with("bottom_h=-1\r\n"));
+    EXPECT_EQ(AppSettings{}.adLabelText, J("広告"));
+
+    AppSettings s;
+    s.adLabel = 1;
+    s.adLabelText = J("プロモーション");
+    s.lazyImages = 1;
+    ASSERT_TRUE(SaveSettings(s, Module()));
+    EXPECT_EQ(Read(Ini()), plain + "ad_label=1\r\nad_label_text=" + J("プロモーション") + "\r\nlazy_images=1\r\n");
+    AppSettings back;
+    ASSERT_TRUE(LoadSettings(back, Module()));
+    EXPECT_EQ(back, s);
+
+    // Back at the defaults, the keys stay and say so.
+    ASSERT_TRUE(SaveSettings(AppSettings{}, Module()));
+    ASSERT_TRUE(LoadSettings(back, Module()));
+    EXPECT_EQ(back, AppSettings{});
+
+    // An emptied label word reads as the default: a label needs a word.
+    ASSERT_TRUE(FileOps::WriteWholeFile(Ini(), "[ZOVA_AF_SETTING]\r\nad_label=1\r\nad_label_text=\r\n"));
+    ASSERT_TRUE(LoadSettings(back, Module()));
+    EXPECT_EQ(back.adLabelText, J("広告"));
+}
+
 } // namespace

@@ -175,4 +175,37 @@ TEST(CssWriterTest, WriteReplacesTheFileAndReportsFailure) {
     }
 }
 
+TEST(CssWriterTest, LabelRuleOnlyWhenStyled) {
+    CStyleSettings s;
+    s.bUnUsePrLink = 0;
+    s.nLabelFontSize = 12; // values alone write nothing
+    EXPECT_EQ(vessilo::BuildCss(s, "ad"), EmptyRules("ad") + EmptyCreditRules("ad"));
+    s.bLabelHori = s.bLabelTextColor = s.bLabelBackColor = s.bLabelFontSize = s.bLabelMargin = 1;
+    s.szLabelHori = "right";
+    s.nLabelMarginLeft = 1;
+    s.nLabelMarginRight = 2;
+    s.nLabelMarginTop = 3;
+    s.nLabelMarginBottom = 4;
+    EXPECT_EQ(vessilo::BuildCss(s, "ad"), EmptyRules("ad") + EmptyCreditRules("ad") +
+                                              "div.ad_label {\n    text-align: right;\n    color: #000000;\n"
+                                              "    background-color: #FFFFFF;\n    font-size: 12px;\n"
+                                              "    margin: 3px 2px 4px 1px;\n}\n");
+}
+
+TEST(CssWriterTest, PhoneRulesAreOneMediaQueryAtTheEnd) {
+    CStyleSettings s;
+    s.nBreakpoint = 480;
+    EXPECT_EQ(vessilo::BuildCss(s, "ad"), EmptyRules("ad"));
+    s.bResponsive = 1;
+    const std::string css = vessilo::BuildCss(s, "ad");
+    ASSERT_TRUE(css.starts_with(EmptyRules("ad") + "@media screen and (max-width: 480px) {\n")) << css;
+    EXPECT_TRUE(css.ends_with("    }\n}\n"));
+    EXPECT_NE(css.find("table.ad_frame > tbody > tr > td {\n        display: block;\n"), std::string::npos);
+    EXPECT_NE(css.find("flex: 0 0 100%;"), std::string::npos);
+    s.nPhoneCols = 2;
+    EXPECT_NE(vessilo::BuildCss(s, "ad").find("flex: 0 0 50%;"), std::string::npos);
+    s.nBreakpoint = -5; // from a hand-edited file
+    EXPECT_NE(vessilo::BuildCss(s, "ad").find("(max-width: 200px)"), std::string::npos);
+}
+
 } // namespace

@@ -310,4 +310,46 @@ TEST(StyleSettingsTest, SaveGivesTheBytesOfOneProfileWritePerKey) {
     EXPECT_EQ(Read(one), Read(each));
 }
 
+// The later keys: absent from files that never set them, read with their
+// defaults from such files, written once set and kept in step after that.
+TEST(StyleSettingsTest, LaterKeysAreWrittenOnlyOnceSet) {
+    TempDir dir;
+    const std::string f = dir / "s.zvc";
+    ASSERT_TRUE(CStyleSettings().SaveToFile(f));
+    const std::string plain = Read(f);
+    EXPECT_EQ(plain.find("Label"), std::string::npos);
+    EXPECT_EQ(plain.find("bResponsive"), std::string::npos);
+
+    CStyleSettings set;
+    set.bResponsive = 1;
+    set.nPhoneCols = 2;
+    set.bLabelTextColor = 1;
+    set.szLabelTextColor = "#CC0000";
+    ASSERT_TRUE(set.SaveToFile(f));
+    const std::string bytes = Read(f);
+    EXPECT_TRUE(bytes.starts_with(plain)) << "the 121 keys keep their place";
+    EXPECT_EQ(bytes.substr(plain.size()),
+              "bLabelTextColor=1\r\nszLabelTextColor=#CC0000\r\nbResponsive=1\r\nnPhoneCols=2\r\n");
+    CStyleSettings loaded;
+    ASSERT_TRUE(loaded.LoadFromFile(f));
+    EXPECT_TRUE(loaded.Equals(set));
+
+    // Switched back off, the value in the file follows instead of going stale.
+    set.bResponsive = 0;
+    ASSERT_TRUE(set.SaveToFile(f));
+    ASSERT_TRUE(loaded.LoadFromFile(f));
+    EXPECT_EQ(loaded.bResponsive, 0);
+    EXPECT_TRUE(loaded.Equals(set));
+
+    // A file of the older shape reads the new-document values.
+    CStyleSettings old;
+    old.bResponsive = 1;
+    old.nBreakpoint = 1;
+    ASSERT_TRUE(FileOps::WriteWholeFile(f, plain));
+    ASSERT_TRUE(old.LoadFromFile(f));
+    EXPECT_EQ(old.bResponsive, 0);
+    EXPECT_EQ(old.nBreakpoint, 600);
+    EXPECT_TRUE(old.Equals(CStyleSettings()));
+}
+
 } // namespace

@@ -80,9 +80,10 @@ std::unique_ptr<CStylePage> MakePage(int index) {
 }
 
 QString FieldName(const CStylePage::Binding& b) {
-    for (const StyleKey& key : StyleKeys())
-        if ((b.intField && key.intField == b.intField) || (b.textField && key.textField == b.textField))
-            return QString::fromLatin1(key.name.data(), static_cast<qsizetype>(key.name.size()));
+    for (auto keys : {StyleKeys(), ExtraStyleKeys()})
+        for (const StyleKey& key : keys)
+            if ((b.intField && key.intField == b.intField) || (b.textField && key.textField == b.textField))
+                return QString::fromLatin1(key.name.data(), static_cast<qsizetype>(key.name.size()));
     return u"?"_qs;
 }
 
@@ -134,10 +135,12 @@ private Q_SLOTS:
                 ++bound[FieldName(b)];
             }
         }
-        for (const StyleKey& key : StyleKeys()) {
-            QString name = QString::fromLatin1(key.name.data(), static_cast<qsizetype>(key.name.size()));
-            int expected = (name == u"szTagID"_qs || name == u"szLastCss"_qs) ? 0 : 1;
-            QVERIFY2(bound[name] == expected, qPrintable(name));
+        for (auto keys : {StyleKeys(), ExtraStyleKeys()}) {
+            for (const StyleKey& key : keys) {
+                QString name = QString::fromLatin1(key.name.data(), static_cast<qsizetype>(key.name.size()));
+                int expected = (name == u"szTagID"_qs || name == u"szLastCss"_qs) ? 0 : 1;
+                QVERIFY2(bound[name] == expected, qPrintable(name));
+            }
         }
     }
 
