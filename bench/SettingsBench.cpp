@@ -9,18 +9,6 @@
 #include <filesystem>
 #include <string>
 
-// A host as stored before protocols were chosen: plain FTP, active mode.
-[[maybe_unused]] static FtpHostEntry PlainFtpHost(std::string name, std::string host, std::int32_t port, std::string user,
-                                                  std::string password, std::string directory) {
-    FtpHostEntry e;
-    e.name = std::move(name);
-    e.host = std::move(host);
-    e.port = port;
-    e.user = std::move(user);
-    e.password = std::move(password);
-    e.directory = std::move(directory);
-    return e;
-}
 
 namespace {
 
@@ -38,7 +26,13 @@ void WriteLists(int count) {
     FtpHostList ftp;
     for (int i = 0; i < count; ++i) {
         AppendEntry(asp, AspEntry{"asp " + std::to_string(i), "https://asp.example/login", "user", "password123"});
-        AppendEntry(ftp, PlainFtpHost("host " + std::to_string(i), "ftp.example.jp", 21, "web", "secret!", "/www"));
+        FtpHostEntry host;
+        host.name = "host " + std::to_string(i);
+        host.host = "ftp.example.jp";
+        host.user = "web";
+        host.password = "secret!";
+        host.directory = "/www";
+        AppendEntry(ftp, host);
     }
     SaveAspList(asp, ModuleDir());
     SaveFtpHostList(ftp, ModuleDir());

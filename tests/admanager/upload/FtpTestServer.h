@@ -19,8 +19,9 @@ namespace testutil {
 
 inline std::string ToolsDir() { return std::string(ZOVA_TEST_DATA_DIR) + "/../tools/"; }
 
-// Runs a program to its end with its output dropped; true when it exited with 0.
-inline bool RunQuietly(std::vector<std::string> args) {
+// Starts a program with its output dropped (a server's chatter would only
+// clutter the test output); -1 when it could not be started.
+inline pid_t SpawnQuietly(std::vector<std::string> args) {
     std::vector<char*> argv;
     for (auto& a : args)
         argv.push_back(a.data());
@@ -30,11 +31,53 @@ inline bool RunQuietly(std::vector<std::string> args) {
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     pid_t pid = -1;
-    int status = -1;
-    if (::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0)
-        ::waitpid(pid, &status, 0);
+    if (::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
+        pid = -1;
     posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+// Runs a program to its end with its output dropped; true when it exited with 0.
+inline bool RunQuietly(std::vector<std::string> args) {
+    pid_t pid = SpawnQuietly(std::move(args));
+    int status = -1;
+    if (pid > 0)
+        ::waitpid(pid, &status, 0);
     return pid > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// Waits until the server process pid accepts connections on port of
+// 127.0.0.1; false (and pid set to -1) when it ended first or took too long.
+inline bool WaitUntilAccepting(pid_t& pid, int port) {
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+    while (pid > 0 && std::chrono::steady_clock::now() < until) {
+        int status = 0;
+        if (::waitpid(pid, &status, WNOHANG) == pid) {
+            pid = -1;
+            return false;
+        }
+        int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        addr.sin_port = htons(static_cast<std::uint16_t>(port));
+        bool up = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+        ::close(fd);
+        if (up)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+}
+
+// Ends a server started with SpawnQuietly.
+inline void StopProcess(pid_t& pid) {
+    if (pid > 0) {
+        ::kill(pid, SIGTERM);
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+    }
+    pid = -1;
 }
 
 // A pyftpdlib server on 127.0.0.1, serving root with write access for one
@@ -96,58 +139,18 @@ public:
 
 private:
     void Spawn(const std::string& root) {
-        std::string port = std::to_string(m_port);
         std::vector<std::string> args = {"/usr/bin/python3", ToolsDir() + "ftp_test_server.py",
-                                         "serve", "--port", port, "--root", root, "--user", kUser,
+                                         "serve", "--port", std::to_string(m_port), "--root", root, "--user", kUser,
                                          "--password", kPassword};
         if (!m_tls.empty()) {
             args.push_back("--tls");
             args.push_back(m_tls);
         }
-        std::vector<char*> argv;
-        for (auto& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        // The server's own chatter would only clutter the test output.
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        if (::posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
-            m_pid = -1;
-        posix_spawn_file_actions_destroy(&actions);
+        m_pid = SpawnQuietly(std::move(args));
     }
 
-    bool WaitUntilAccepting() {
-        auto until = std::chrono::steady_clock::now() + std::chrono::seconds(15);
-        while (m_pid > 0 && std::chrono::steady_clock::now() < until) {
-            int status = 0;
-            if (::waitpid(m_pid, &status, WNOHANG) == m_pid) {
-                m_pid = -1;
-                return false;
-            }
-            int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-            sockaddr_in addr{};
-            addr.sin_family = AF_INET;
-            addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-            addr.sin_port = htons(static_cast<std::uint16_t>(m_port));
-            bool up = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
-            ::close(fd);
-            if (up)
-                return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        return false;
-    }
-
-    void Stop() {
-        if (m_pid > 0) {
-            ::kill(m_pid, SIGTERM);
-            int status = 0;
-            ::waitpid(m_pid, &status, 0);
-        }
-        m_pid = -1;
-    }
+    bool WaitUntilAccepting() { return testutil::WaitUntilAccepting(m_pid, m_port); }
+    void Stop() { StopProcess(m_pid); }
 
     std::string m_root;
     std::string m_tls;

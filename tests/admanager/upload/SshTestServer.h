@@ -80,49 +80,14 @@ private:
     }
 
     bool Start() {
-        std::string config = m_dir.path() + "/sshd_config";
-        std::vector<std::string> args = {"/usr/sbin/sshd", "-D", "-f", config};
-        std::vector<char*> argv;
-        for (auto& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        if (::posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
-            m_pid = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        auto until = std::chrono::steady_clock::now() + std::chrono::seconds(15);
-        while (m_pid > 0 && std::chrono::steady_clock::now() < until) {
-            int status = 0;
-            if (::waitpid(m_pid, &status, WNOHANG) == m_pid) {
-                m_pid = -1;
-                return false;
-            }
-            int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-            sockaddr_in addr{};
-            addr.sin_family = AF_INET;
-            addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-            addr.sin_port = htons(static_cast<std::uint16_t>(m_port));
-            bool up = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
-            ::close(fd);
-            if (up)
-                return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
+        m_pid = SpawnQuietly({"/usr/sbin/sshd", "-D", "-f", m_dir.path() + "/sshd_config"});
+        if (WaitUntilAccepting(m_pid, m_port))
+            return true;
         Stop();
         return false;
     }
 
-    void Stop() {
-        if (m_pid > 0) {
-            ::kill(m_pid, SIGTERM);
-            int status = 0;
-            ::waitpid(m_pid, &status, 0);
-        }
-        m_pid = -1;
-    }
+    void Stop() { StopProcess(m_pid); }
 
     TempDir m_dir;
     std::string m_user;
