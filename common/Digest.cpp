@@ -12,15 +12,18 @@ std::string Sha256(std::string_view bytes) {
     return std::string(reinterpret_cast<const char*>(md), len);
 }
 
-std::string Sha256Hex(std::string_view bytes) {
+std::string Hex(std::string_view bytes) {
     static const char hex[] = "0123456789abcdef";
     std::string out;
-    for (unsigned char c : Sha256(bytes)) {
+    out.reserve(bytes.size() * 2);
+    for (unsigned char c : bytes) {
         out += hex[c >> 4];
         out += hex[c & 15];
     }
     return out;
 }
+
+std::string Sha256Hex(std::string_view bytes) { return Hex(Sha256(bytes)); }
 
 std::string Base64(std::string_view bytes) {
     std::string out(4 * ((bytes.size() + 2) / 3) + 1, '\0');

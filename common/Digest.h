@@ -8,6 +8,8 @@ namespace Digest {
 
 // SHA-256 of bytes as 64 lower-case hex digits.
 std::string Sha256Hex(std::string_view bytes);
+// Bytes as lower-case hex digits.
+std::string Hex(std::string_view bytes);
 // The raw 32-byte SHA-256.
 std::string Sha256(std::string_view bytes);
 // Standard base64 with padding.

@@ -103,16 +103,6 @@ std::string TimeText(const ASN1_TIME* time) {
     return text;
 }
 
-std::string Hex(const unsigned char* bytes, unsigned int len) {
-    static const char hex[] = "0123456789abcdef";
-    std::string out;
-    for (unsigned int i = 0; i < len; ++i) {
-        out += hex[bytes[i] >> 4];
-        out += hex[bytes[i] & 15];
-    }
-    return out;
-}
-
 // The key type a host key blob names in its first field.
 std::string KeyTypeOf(std::string_view blob) {
     if (blob.size() < 4)
@@ -397,7 +387,7 @@ private:
         unsigned int len = 0;
         if (!X509_digest(cert, EVP_sha256(), md, &len))
             return 0;
-        id.sha256 = Hex(md, len);
+        id.sha256 = Digest::Hex(std::string_view(reinterpret_cast<const char*>(md), len));
         id.subject = NameText(X509_get_subject_name(cert));
         id.issuer = NameText(X509_get_issuer_name(cert));
         id.notBefore = TimeText(X509_get0_notBefore(cert));
