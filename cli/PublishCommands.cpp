@@ -46,7 +46,6 @@ int Publish(CommandContext& ctx, const PublishArgs& args) {
     PublishRecord record;
     if (!record.Load(recordPath))
         ctx.err << "zova: " << recordPath << " is not a record of published files; every file counts as changed\n";
-    const std::string libraryKey = LibraryKey(args.library);
 
     int failed = 0;
     std::vector<std::pair<const LibraryNode*, std::string>> targets;
@@ -69,21 +68,17 @@ int Publish(CommandContext& ctx, const PublishArgs& args) {
     if (!LoadSettings(settings, AppPaths::SettingsDir()))
         return ctx.Fail("cannot read " + SettingsFile::PathIn(AppPaths::SettingsDir()));
     std::vector<PublishItem> items;
-    for (const auto& [node, label] : targets) {
-        items.push_back(PlanItem(*node, label, args.upload ? &hosts : nullptr, record, libraryKey, &settings));
-        if (items.back().uploadProblem == PublishTexts::kNoHosts)
-            items.back().uploadProblem =
-                std::string(PublishTexts::kNoHosts) + " (" + SettingsFile::PathIn(AppPaths::SettingsDir()) + ")";
-    }
+    for (const auto& [node, label] : targets)
+        items.push_back(PlanItem(*node, label, args.upload ? &hosts : nullptr, record, &settings));
     PublishOptions options;
     options.allFiles = args.allFiles;
     options.knownHostsPath = AppPaths::StateDir() + KnownHosts::kFileName;
+    options.recordPath = recordPath;
     for (int i = 0; i < hosts.Count(); ++i)
         options.passphrases[i] = passphrase;
     PublishRun run(std::move(items), hosts, options, [&ctx](const std::string& line) { ctx.out << line << '\n'; });
     run.Run();
-    run.UpdateRecord(record, libraryKey);
-    if (args.upload && !record.Save(recordPath))
+    if (run.RecordFailed())
         ctx.err << "zova: cannot write " << recordPath << '\n';
 
     int published = 0;
@@ -119,7 +114,8 @@ void AddPublishCommands(CLI::App& app, CommandContext& ctx) {
         "ITEM", args->items,
         "Node identifiers or title paths (\"Folder/Sub/Item\"); default: every ad item with an output path");
     pub->add_flag("--upload", args->upload,
-                  "Upload the items whose FTP flag is set, with their FTP host setting from zova_af.ini");
+                  "Upload the items whose FTP flag is set to the FTP host setting of zova_af.ini whose name "
+                  "equals the stored one (letter case aside); an item whose host is missing is not sent");
     auto* all = pub->add_flag("--all-files", args->allFiles,
                               "Send every file, also those whose bytes are as last published");
     pub->add_flag("--changed-only", args->changedOnly,

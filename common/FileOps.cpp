@@ -147,7 +147,7 @@ bool WriteWholeFile(const std::string& path, std::string_view data) {
 
 AtomicWriter::~AtomicWriter() { Abort(); }
 
-bool AtomicWriter::Open(const std::string& target) {
+bool AtomicWriter::Open(const std::string& target, bool privateFile) {
     Abort();
     m_failed = false;
     if (target.empty() || IsDirectory(target))
@@ -163,10 +163,12 @@ bool AtomicWriter::Open(const std::string& target) {
         char suffix[48];
         std::snprintf(suffix, sizeof suffix, ".tmp%d_%u", static_cast<int>(::getpid()), sequence++);
         std::string temp = target + suffix;
-        int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, privateFile ? 0600 : 0666);
         if (fd >= 0) {
             struct stat st {};
-            if (::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+            if (privateFile)
+                ::fchmod(fd, 0600);
+            else if (::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode))
                 ::fchmod(fd, st.st_mode & 07777);
             m_fd = fd;
             m_temp = temp;
@@ -222,9 +224,9 @@ void AtomicWriter::Abort() {
     }
 }
 
-bool ReplaceFileAtomic(const std::string& path, std::string_view data) {
+bool ReplaceFileAtomic(const std::string& path, std::string_view data, bool privateFile) {
     AtomicWriter w;
-    return w.Open(path) && w.Write(data) && w.Commit();
+    return w.Open(path, privateFile) && w.Write(data) && w.Commit();
 }
 
 bool FileExists(const std::string& path) {

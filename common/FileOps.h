@@ -60,7 +60,9 @@ public:
     AtomicWriter(const AtomicWriter&) = delete;
     AtomicWriter& operator=(const AtomicWriter&) = delete;
 
-    bool Open(const std::string& target);
+    // A new file gets the usual mode and a replaced one keeps its own;
+    // privateFile always gives 0600, for files that hold secrets or history.
+    bool Open(const std::string& target, bool privateFile = false);
     bool Write(std::string_view data);
     // Flushes, closes and renames over the target. False if anything failed so far.
     bool Commit();
@@ -75,7 +77,8 @@ private:
 };
 
 // Convenience: an atomic replace of a whole file.
-bool ReplaceFileAtomic(const std::string& path, std::string_view data);
+// privateFile: readable by the user alone (0600), whatever the old file had.
+bool ReplaceFileAtomic(const std::string& path, std::string_view data, bool privateFile = false);
 
 bool FileExists(const std::string& path);
 bool IsDirectory(const std::string& path);

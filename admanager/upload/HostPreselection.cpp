@@ -38,3 +38,10 @@ int PreselectHost(const FtpHostList& list, std::string_view storedName) {
             return static_cast<int>(i);
     return 0;
 }
+
+int FindHostByName(const FtpHostList& list, std::string_view storedName) {
+    for (std::size_t i = 0; i < list.entries.size(); ++i)
+        if (list.entries[i].name.size() == storedName.size() && HostNameStartsWith(list.entries[i].name, storedName))
+            return static_cast<int>(i);
+    return -1;
+}

@@ -13,3 +13,8 @@ int PreselectHost(const FtpHostList& list, std::string_view storedName);
 // True when name begins with prefix under the rule above; a double-byte
 // character is compared as its two bytes, never folded.
 bool HostNameStartsWith(std::string_view name, std::string_view prefix);
+
+// Outside the upload dialog, where nobody sees which host was picked: the
+// entry whose name equals storedName under the same rule, or -1. A renamed
+// or missing host never sends an item somewhere else.
+int FindHostByName(const FtpHostList& list, std::string_view storedName);

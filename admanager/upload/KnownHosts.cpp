@@ -94,7 +94,7 @@ bool Remember(const std::string& path, std::string_view pattern, std::string_vie
         out.append(line).append("\n");
     }
     out.append(pattern).append(" ").append(keyType).append(" ").append(keyBase64).append("\n");
-    return FileOps::ReplaceFileAtomic(path, out);
+    return FileOps::ReplaceFileAtomic(path, out, true);
 }
 
 } // namespace KnownHosts

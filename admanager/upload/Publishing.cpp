@@ -3,16 +3,12 @@
 #include "admanager/htmlgen/AdBlockOutput.h"
 #include "admanager/library/LibraryNode.h"
 #include "admanager/upload/HostPreselection.h"
+#include "admanager/upload/Transport.h"
 #include "common/Cp932.h"
 #include "common/Digest.h"
 #include "common/FileOps.h"
 
-#include <nlohmann/json.hpp>
-
-#include <filesystem>
-#include <set>
-
-using nlohmann::json;
+#include <algorithm>
 
 namespace {
 
@@ -23,75 +19,6 @@ std::string Format(const char* format, const std::string& value) {
 }
 
 } // namespace
-
-bool PublishRecord::Load(const std::string& path) {
-    m_libraries.clear();
-    if (!FileOps::FileExists(path))
-        return true;
-    std::string text;
-    if (!FileOps::ReadWholeFile(path, text))
-        return false;
-    json j = json::parse(text, nullptr, false);
-    if (!j.is_object() || !j.contains("libraries") || !j["libraries"].is_object())
-        return false;
-    for (auto& [library, items] : j["libraries"].items()) {
-        if (!items.is_object())
-            continue;
-        for (auto& [id, e] : items.items()) {
-            if (!e.is_object() || !e.value("host", json()).is_string() || !e.value("files", json()).is_array())
-                continue;
-            Entry entry;
-            entry.host = e["host"].get<std::string>();
-            for (const json& f : e["files"])
-                if (f.is_object() && f.value("remote", json()).is_string() && f.value("sha256", json()).is_string())
-                    entry.files.push_back({f["remote"].get<std::string>(), f["sha256"].get<std::string>()});
-            m_libraries[library][id] = std::move(entry);
-        }
-    }
-    return true;
-}
-
-bool PublishRecord::Save(const std::string& path) const {
-    json libraries = json::object();
-    for (const auto& [library, items] : m_libraries) {
-        json byId = json::object();
-        for (const auto& [id, entry] : items) {
-            json files = json::array();
-            for (const File& f : entry.files)
-                files.push_back({{"remote", f.remote}, {"sha256", f.sha256}});
-            byId[id] = {{"host", entry.host}, {"files", std::move(files)}};
-        }
-        libraries[library] = std::move(byId);
-    }
-    json j = {{"version", 1}, {"libraries", std::move(libraries)}};
-    return FileOps::ReplaceFileAtomic(path, j.dump(1, ' ', false, json::error_handler_t::replace) + "\n");
-}
-
-const PublishRecord::Entry* PublishRecord::Find(const std::string& library, const std::string& itemId) const {
-    auto lib = m_libraries.find(library);
-    if (lib == m_libraries.end())
-        return nullptr;
-    auto it = lib->second.find(itemId);
-    return it == lib->second.end() ? nullptr : &it->second;
-}
-
-void PublishRecord::Set(const std::string& library, const std::string& itemId, Entry entry) {
-    m_libraries[library][itemId] = std::move(entry);
-}
-
-std::string HostKeyText(const FtpHostEntry& host) {
-    long port = host.port == 0 ? DefaultPort(host.protocol) : host.port;
-    return std::string(ProtocolName(host.protocol)) + "://" + Cp932::ToUtf8(host.user) + "@" +
-           Cp932::ToUtf8(host.host) + ":" + std::to_string(port) + "/" + Cp932::ToUtf8(host.directory);
-}
-
-std::string LibraryKey(const std::string& libraryPath) {
-    if (libraryPath.empty())
-        return {}; // a library never saved
-    std::error_code ec;
-    auto absolute = std::filesystem::absolute(libraryPath, ec);
-    return ec ? libraryPath : absolute.lexically_normal().string();
-}
 
 void CollectPublishable(const LibraryNode& node, std::vector<std::pair<const LibraryNode*, std::string>>& out,
                         const std::string& prefix) {
@@ -109,7 +36,7 @@ void CollectPublishable(const LibraryNode& node, std::vector<std::pair<const Lib
 }
 
 PublishItem PlanItem(const LibraryNode& node, std::string label, const FtpHostList* hosts,
-                     const PublishRecord& record, const std::string& libraryKey, const AppSettings* settings) {
+                     const PublishRecord& record, const AppSettings* settings) {
     PublishItem item;
     item.node = &node;
     item.label = std::move(label);
@@ -131,6 +58,8 @@ PublishItem PlanItem(const LibraryNode& node, std::string label, const FtpHostLi
     const bool upload = hosts && node.ftpUpload != 0;
     if (upload && node.remoteFile.empty())
         return problem("■HTML出力先■の「FTP」を設定してください。。");
+    if (upload && UnsafeRemoteName(RemoteMainName(node.remoteFile)))
+        return problem(PublishTexts::kDotDot);
     item.result = GenerateAdBlock(options, BannersInListOrder(node));
     if (!item.result.succeeded)
         return problem("HTMLの作成に失敗しました。");
@@ -142,29 +71,35 @@ PublishItem PlanItem(const LibraryNode& node, std::string label, const FtpHostLi
     for (std::size_t i = 0; i < batch.files.size(); ++i) {
         // File 0 is page 1 under the main name; file k is page k.
         const std::string& bytes = item.result.pages[i == 0 ? 0 : i - 1];
-        item.files.push_back({batch.files[i].localPath, batch.files[i].remoteName, Digest::Sha256Hex(bytes), true});
+        item.files.push_back({batch.files[i].localPath, batch.files[i].remoteName, Digest::Sha256Hex(bytes), true,
+                              LocalDestination(batch.files[i].localPath)});
     }
-    if (!upload)
-        return item;
-    item.hostIndex = PreselectHost(*hosts, node.ftpHost);
-    if (item.hostIndex < 0) {
-        item.uploadProblem = PublishTexts::kNoHosts;
-        return item;
+    if (upload) {
+        item.hostIndex = FindHostByName(*hosts, node.ftpHost);
+        if (item.hostIndex < 0) {
+            std::string message = PublishTexts::kHostMissing;
+            message.replace(message.find("%s"), 2, Cp932::ToUtf8(node.ftpHost));
+            item.uploadProblem = std::move(message);
+        } else {
+            const FtpHostEntry& host = hosts->entries[static_cast<std::size_t>(item.hostIndex)];
+            for (PublishFile& f : item.files)
+                f.destination = RemoteDestination(host, f.remoteName);
+        }
     }
 
-    const PublishRecord::Entry* last = record.Find(libraryKey, node.id);
-    const std::string hostKey = HostKeyText(hosts->entries[static_cast<std::size_t>(item.hostIndex)]);
-    if (!last || last->host != hostKey) {
-        item.state = PublishItem::State::New;
-        return item;
-    }
-    bool anyChanged = false;
+    bool anyRecorded = false, anyChanged = false;
     for (PublishFile& f : item.files) {
-        PublishRecord::File mine{Cp932::ToUtf8(f.remoteName), f.sha256};
-        f.changed = std::find(last->files.begin(), last->files.end(), mine) == last->files.end();
+        const std::string* last = record.Find(f.destination);
+        anyRecorded = anyRecorded || last;
+        f.changed = !last || *last != f.sha256;
         anyChanged = anyChanged || f.changed;
     }
-    item.state = anyChanged ? PublishItem::State::Changed : PublishItem::State::Unchanged;
+    item.recorded = anyRecorded;
+    item.changed = anyChanged;
+    if (item.Uploads())
+        item.state = !anyRecorded ? PublishItem::State::New
+                     : anyChanged ? PublishItem::State::Changed
+                                  : PublishItem::State::Unchanged;
     return item;
 }
 
@@ -188,6 +123,14 @@ void PublishRun::Finish(std::size_t index, PublishItemOutcome::Result result, st
     m_outcomes[index] = {result, std::move(message)};
     if (m_itemDone)
         m_itemDone(index, m_outcomes[index]);
+}
+
+void PublishRun::Record(const std::function<void(PublishRecord&)>& change) {
+    if (m_options.recordPath.empty())
+        return;
+    PublishRecord record;
+    if (!record.Update(m_options.recordPath, change))
+        m_recordFailed = true;
 }
 
 void PublishRun::Run() {
@@ -214,6 +157,7 @@ void PublishRun::Run() {
     }
 
     // Every block is written first, as "HTML出力" writes it.
+    std::vector<std::pair<std::string, std::string>> written; // local destination, hash
     for (std::size_t i = 0; i < m_items.size(); ++i) {
         const PublishItem& item = m_items[i];
         log("== " + item.label);
@@ -237,6 +181,9 @@ void PublishRun::Run() {
             Finish(i, R::Failed, message);
             continue;
         }
+        if (!item.Uploads())
+            for (const PublishFile& f : item.files)
+                written.emplace_back(f.destination, f.sha256);
         if (!item.uploadProblem.empty()) {
             log(item.uploadProblem);
             Finish(i, R::Failed, item.uploadProblem);
@@ -248,6 +195,11 @@ void PublishRun::Run() {
             Finish(i, R::Unchanged);
         }
     }
+    if (!written.empty())
+        Record([&written](PublishRecord& r) {
+            for (const auto& [destination, sha] : written)
+                r.Set(destination, sha);
+        });
 
     // Then one connection per host, in the order the hosts first appear.
     std::vector<int> hostOrder;
@@ -258,6 +210,7 @@ void PublishRun::Run() {
 
     for (int hostIndex : hostOrder) {
         std::vector<std::size_t> members;
+        std::vector<std::vector<const PublishFile*>> sent; // per batch, the files in it
         UploadRequest request;
         request.host = m_hosts.entries[static_cast<std::size_t>(hostIndex)];
         request.timeouts = m_options.timeouts;
@@ -267,23 +220,45 @@ void PublishRun::Run() {
         for (std::size_t i = 0; i < m_items.size(); ++i) {
             if (m_finished[i] || m_items[i].hostIndex != hostIndex)
                 continue;
+            const PublishItem& item = m_items[i];
             UploadBatch batch;
-            for (const PublishFile& f : m_items[i].files)
-                if (sends(f))
-                    batch.files.push_back({f.localPath, f.remoteName});
+            std::vector<const PublishFile*> files;
+            for (std::size_t k = 0; k < item.files.size(); ++k) {
+                const PublishFile& f = item.files[k];
+                if (!sends(f))
+                    continue;
+                // The generated bytes themselves, the ones just written.
+                batch.files.push_back({f.localPath, f.remoteName, item.result.pages[k == 0 ? 0 : k - 1]});
+                files.push_back(&f);
+            }
             members.push_back(i);
             request.batches.push_back(std::move(batch));
+            sent.push_back(std::move(files));
         }
         if (m_stop.load()) {
             for (std::size_t i : members)
                 Finish(i, R::Stopped, PublishTexts::kStopped);
             continue;
         }
+        // What is about to be replaced no longer counts as published until
+        // it stands there whole.
+        Record([&sent](PublishRecord& r) {
+            for (const auto& files : sent)
+                for (const PublishFile* f : files)
+                    r.Erase(f->destination);
+        });
         log(Format(PublishTexts::kHostHeader, Cp932::ToUtf8(request.host.name)));
         UploadJob job(std::move(request), [&](const std::string& line) {
             log(line);
             if (line == UploadTexts::kUploaded || line == UploadTexts::kUploadFailed)
                 step();
+        });
+        job.SetBatchDone([&](std::size_t b, const std::vector<bool>& filesSent) {
+            Record([&](PublishRecord& r) {
+                for (std::size_t k = 0; k < filesSent.size() && k < sent[b].size(); ++k)
+                    if (filesSent[k])
+                        r.Set(sent[b][k]->destination, sent[b][k]->sha256);
+            });
         });
         {
             std::lock_guard lock(m_jobMutex);
@@ -299,61 +274,66 @@ void PublishRun::Run() {
         if (job.Peer().NeedsDecision())
             m_untrusted[hostIndex] = job.Peer();
         for (std::size_t b = 0; b < members.size(); ++b) {
+            const UploadFailure& why = job.BatchFailures()[b];
             if (job.BatchesSent()[b])
                 Finish(members[b], R::Published);
-            else if (outcome == UploadOutcome::Stopped)
+            else if (outcome == UploadOutcome::Stopped && (!why || why.cause == UploadCause::Stopped))
                 Finish(members[b], R::Stopped, PublishTexts::kStopped);
+            else if (job.Peer().NeedsDecision())
+                Finish(members[b], R::Failed,
+                       "「" + Cp932::ToUtf8(m_hosts.entries[hostIndex].name) + "」のサーバを確認できません。 " +
+                           FingerprintText(job.Peer()));
             else
                 Finish(members[b], R::Failed,
-                       job.Peer().NeedsDecision() ? "「" + Cp932::ToUtf8(m_hosts.entries[hostIndex].name) +
-                                                        "」のサーバを確認できません。 " + FingerprintText(job.Peer())
-                                                  : PublishTexts::kUploadFailed);
+                       why ? PublishTexts::kUploadFailed + std::string(" ") + why.Text() : PublishTexts::kUploadFailed);
         }
     }
     for (std::size_t i = 0; i < m_items.size(); ++i)
         Finish(i, m_stop.load() ? R::Stopped : R::Failed, PublishTexts::kStopped);
+    // Whatever was skipped, the run is over: the bar ends full.
+    m_done = m_total;
+    if (m_progress)
+        m_progress(m_total, m_total);
+    if (m_recordFailed)
+        log(PublishTexts::kRecordUnwritable);
     for (const std::string& line : Summary())
         log(line);
 }
 
-void PublishRun::UpdateRecord(PublishRecord& record, const std::string& libraryKey) const {
+std::vector<std::string> PublishSummary(const std::vector<PublishItemOutcome>& outcomes,
+                                        const std::vector<std::string>& labels) {
     using R = PublishItemOutcome::Result;
-    for (std::size_t i = 0; i < m_items.size(); ++i) {
-        const PublishItem& item = m_items[i];
-        if (!item.Uploads() || (m_outcomes[i].result != R::Published && m_outcomes[i].result != R::Unchanged))
+    int published = 0, unchanged = 0, failed = 0, stopped = 0;
+    std::vector<std::string> others;
+    for (std::size_t i = 0; i < outcomes.size(); ++i) {
+        switch (outcomes[i].result) {
+        case R::Published:
+            ++published;
             continue;
-        PublishRecord::Entry entry;
-        entry.host = HostKeyText(m_hosts.entries[static_cast<std::size_t>(item.hostIndex)]);
-        for (const PublishFile& f : item.files)
-            entry.files.push_back({Cp932::ToUtf8(f.remoteName), f.sha256});
-        record.Set(libraryKey, item.node->id, std::move(entry));
+        case R::Unchanged:
+            ++unchanged;
+            continue;
+        case R::Failed:
+            ++failed;
+            break;
+        case R::Stopped:
+            ++stopped;
+            break;
+        }
+        others.push_back("  × " + (i < labels.size() ? labels[i] : std::string()) + ": " + outcomes[i].message);
     }
+    char counts[160];
+    std::snprintf(counts, sizeof counts, PublishTexts::kSummary, published, unchanged, failed, stopped);
+    std::vector<std::string> lines{counts};
+    lines.insert(lines.end(), others.begin(), others.end());
+    return lines;
 }
 
 std::vector<std::string> PublishRun::Summary() const {
-    using R = PublishItemOutcome::Result;
-    int published = 0, unchanged = 0, failed = 0;
-    std::vector<std::string> failures;
-    for (std::size_t i = 0; i < m_outcomes.size(); ++i) {
-        switch (m_outcomes[i].result) {
-        case R::Published:
-            ++published;
-            break;
-        case R::Unchanged:
-            ++unchanged;
-            break;
-        case R::Failed:
-        case R::Stopped:
-            ++failed;
-            failures.push_back("  × " + m_items[i].label + ": " + m_outcomes[i].message);
-            break;
-        }
-    }
-    char counts[128];
-    std::snprintf(counts, sizeof counts, PublishTexts::kSummary, published, unchanged, failed);
-    std::vector<std::string> lines{counts};
-    lines.insert(lines.end(), failures.begin(), failures.end());
-    return lines;
+    std::vector<std::string> labels;
+    for (const PublishItem& item : m_items)
+        labels.push_back(item.label);
+    return PublishSummary(m_outcomes, labels);
 }
 
 bool PublishRun::AnyFailed() const {

@@ -1,18 +1,22 @@
 #pragma once
 
 #include "admanager/settings/AccountLists.h"
+#include "admanager/upload/UploadFailure.h"
 
 #include <atomic>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 struct AdBlockResult;
 
 // One upload to one host: the files of one or more generated ad blocks over one
-// connection, by plain FTP (active or passive mode, ASCII type), FTP over TLS
-// (explicit, control and data connections protected, the certificate verified
-// or pinned) or SFTP (the host key checked against our own known hosts). Every
+// connection, by plain FTP (active or passive mode), FTP over TLS (explicit,
+// control and data connections protected, the certificate verified or pinned)
+// or SFTP (the host key checked against our own known hosts). The server gets
+// exactly our bytes, each file under a temporary name first, renamed over the
+// old one only when complete. Every
 // step is reported as one log line (UTF-8) to the sink, so the upload dialog,
 // the publish window and the command line show the same lines.
 //
@@ -31,6 +35,9 @@ struct UploadTimeouts {
 struct UploadFile {
     std::string localPath;  // a file-system path
     std::string remoteName; // relative to the host's directory (CP932), sent as it is
+    // The bytes to send, when the caller has them (the ones it just wrote);
+    // otherwise the local file is read.
+    std::optional<std::string> bytes;
 };
 
 // The files of one ad block. When the first (the main file) cannot be sent the
@@ -83,6 +90,10 @@ bool TrustPeer(FtpHostEntry& host, const PeerIdentity& identity, const std::stri
 // One line naming the fingerprint, for messages (UTF-8).
 std::string FingerprintText(const PeerIdentity& identity);
 
+// A host key's SHA-256 (64 hex digits, as pins are stored) as OpenSSH shows
+// it: "SHA256:" and unpadded base64. Empty for anything else.
+std::string SshFingerprint(const std::string& sha256Hex);
+
 // False when the libcurl in use would send active mode's data unencrypted;
 // such uploads are refused before connecting.
 bool ActiveFtpsSupported();
@@ -115,10 +126,20 @@ public:
     UploadJob(const UploadJob&) = delete;
     UploadJob& operator=(const UploadJob&) = delete;
 
+    // Called on the job's thread when a batch has ended: which of its files
+    // now stand on the server under their real names.
+    using BatchDone = std::function<void(std::size_t batch, const std::vector<bool>& filesSent)>;
+    void SetBatchDone(BatchDone done) { m_batchDone = std::move(done); }
+
     UploadOutcome Run();
+    // Honoured also when it comes before Run starts.
     void RequestStop() { m_stop.store(true); }
     // After Run: per batch, whether every one of its files was sent.
     const std::vector<bool>& BatchesSent() const { return m_sent; }
+    // After Run: per batch, why it was not sent whole (None when it was).
+    const std::vector<UploadFailure>& BatchFailures() const { return m_batchFailures; }
+    // After Run: why the connection itself failed, if it did.
+    const UploadFailure& Failure() const { return m_failure; }
     // After Run: the certificate or host key the server showed, if any.
     const PeerIdentity& Peer() const { return m_peer; }
     bool IsBusy() const { return m_busy.load(); }
@@ -127,10 +148,14 @@ public:
 private:
     void Log(const char* utf8);
     void LogText(const std::string& utf8);
+    void LogCause(const UploadFailure& failure);
 
     UploadRequest m_request;
     UploadLogSink m_sink;
+    BatchDone m_batchDone;
     std::vector<bool> m_sent;
+    std::vector<UploadFailure> m_batchFailures;
+    UploadFailure m_failure;
     PeerIdentity m_peer;
     std::atomic<bool> m_busy{false};
     std::atomic<bool> m_stop{false};
@@ -169,4 +194,6 @@ constexpr char kHostKeyChanged[] = "!!エラー!! ホスト鍵が以前と異な
 constexpr char kTlsActiveBroken[] =
     "!!エラー!! このシステムのlibcurlはFTP over TLSのアクティブモードでデータを暗号化できません。パッシブモードを使ってください。";
 constexpr char kKeyFileMissing[] = "!!エラー!! 秘密鍵ファイルを読み込めません。";
+// After a failure's own line: why.
+constexpr char kCause[] = "原因: %s";
 } // namespace UploadTexts

@@ -63,7 +63,6 @@ CPublishDlg::CPublishDlg(const AdLibrary& library, std::string libraryPath, FtpH
     setWindowTitle(u"Zelvor管理 - まとめてアップロード"_qs);
     setObjectName(u"PublishDlg"_qs);
     resize(760, 560);
-    m_libraryKey = LibraryKey(m_libraryPath);
     m_recordPath = AppPaths::StateDir() + PublishRecord::kFileName;
 
     auto* top = new QVBoxLayout(this);
@@ -80,8 +79,10 @@ CPublishDlg::CPublishDlg(const AdLibrary& library, std::string libraryPath, FtpH
     m_list->setHeaderLabels({u"広告項目"_qs, u"出力先"_qs, u"FTPホスト"_qs, u"状態"_qs});
     m_list->header()->setStretchLastSection(true);
     m_list->setColumnWidth(kItem, 200);
-    m_list->setColumnWidth(kOutput, 220);
     m_list->setColumnWidth(kHost, 110);
+    // The whole path: where a block is written must never be a guess.
+    m_list->header()->setSectionResizeMode(kOutput, QHeaderView::ResizeToContents);
+    m_list->setTextElideMode(Qt::ElideNone);
     top->addWidget(m_list, 3);
 
     auto* selectRow = new QHBoxLayout;
@@ -150,7 +151,7 @@ void CPublishDlg::Plan() {
     CollectPublishable(m_library.root, targets);
     m_items.clear();
     for (auto& [node, label] : targets)
-        m_items.push_back(PlanItem(*node, label, &m_hosts, m_record, m_libraryKey, &m_settings));
+        m_items.push_back(PlanItem(*node, label, &m_hosts, m_record, &m_settings));
 }
 
 void CPublishDlg::FillRows() {
@@ -170,8 +171,7 @@ void CPublishDlg::FillRows() {
         const bool usable = item.state != PublishItem::State::Problem;
         row->setFlags(usable ? (Qt::ItemIsEnabled | Qt::ItemIsUserCheckable | Qt::ItemIsSelectable)
                              : Qt::ItemIsSelectable);
-        const bool changed = item.state == PublishItem::State::New || item.state == PublishItem::State::Changed;
-        row->setCheckState(kItem, usable && changed && item.uploadProblem.empty() ? Qt::Checked : Qt::Unchecked);
+        row->setCheckState(kItem, item.PreTicked() ? Qt::Checked : Qt::Unchecked);
     }
     UpdateStartEnabled();
 }
@@ -194,6 +194,10 @@ void CPublishDlg::SetRunning(bool running) {
 }
 
 void CPublishDlg::OnStart() {
+    Start(false);
+}
+
+void CPublishDlg::Start(bool again) {
     if (m_busy.load())
         return;
     if (m_worker.joinable())
@@ -212,6 +216,7 @@ void CPublishDlg::OnStart() {
     PublishOptions options;
     options.allFiles = m_allFiles->isChecked();
     options.knownHostsPath = KnownHostsPath();
+    options.recordPath = m_recordPath;
     std::set<int> asked;
     for (const PublishItem& item : chosen) {
         if (!item.Uploads() || !asked.insert(item.hostIndex).second)
@@ -222,7 +227,12 @@ void CPublishDlg::OnStart() {
         options.passphrases[item.hostIndex] = passphrase;
     }
 
-    m_log->clear();
+    // A run again after the user trusted a server goes on with the same log
+    // and summary: every item is counted once, by how it ended.
+    if (!again) {
+        m_log->clear();
+        m_outcomes.clear();
+    }
     m_summary->clear();
     m_progress->setRange(0, 1);
     m_progress->setValue(0);
@@ -268,6 +278,7 @@ void CPublishDlg::OnItemDone(std::size_t index, PublishItemOutcome outcome) {
     if (index >= m_running.size())
         return;
     QTreeWidgetItem* row = m_list->topLevelItem(static_cast<int>(m_running[index]));
+    m_outcomes[m_running[index]] = outcome;
     row->setText(kState, OutcomeText(outcome));
     row->setToolTip(kState, row->text(kState));
     if (outcome.result == PublishItemOutcome::Result::Published ||
@@ -278,11 +289,14 @@ void CPublishDlg::OnItemDone(std::size_t index, PublishItemOutcome outcome) {
 void CPublishDlg::OnWorkerEnded() {
     if (m_worker.joinable())
         m_worker.join();
-    m_run->UpdateRecord(m_record, m_libraryKey);
-    if (!m_record.Save(m_recordPath))
-        AppendLog(u"アップロードの記録を保存できませんでした。"_qs);
-    const std::vector<std::string> summary = m_run->Summary();
-    m_summary->setText(summary.empty() ? QString() : QString::fromStdString(summary.front()));
+    std::vector<PublishItemOutcome> outcomes;
+    std::vector<std::string> labels;
+    for (const auto& [row, outcome] : m_outcomes) {
+        outcomes.push_back(outcome);
+        labels.push_back(m_items[row].label);
+    }
+    const std::vector<std::string> summary = PublishSummary(outcomes, labels);
+    m_summary->setText(QString::fromStdString(summary.front()));
     m_busy.store(false);
     SetRunning(false);
 
@@ -307,7 +321,7 @@ void CPublishDlg::OnWorkerEnded() {
     for (std::size_t k = 0; k < rows.size(); ++k)
         if (trusted.count(ran[k].hostIndex))
             m_list->topLevelItem(static_cast<int>(rows[k]))->setCheckState(kItem, Qt::Checked);
-    OnStart();
+    Start(true);
 }
 
 void CPublishDlg::AppendLog(const QString& line) {

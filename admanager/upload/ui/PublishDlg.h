@@ -4,6 +4,7 @@
 
 #include <QDialog>
 #include <atomic>
+#include <map>
 #include <memory>
 #include <string>
 #include <thread>
@@ -39,6 +40,7 @@ private:
     void Plan();
     void FillRows();
     void OnStart();
+    void Start(bool again);
     void OnStop();
     void OnItemDone(std::size_t row, PublishItemOutcome outcome);
     void OnWorkerEnded();
@@ -49,13 +51,13 @@ private:
     const AdLibrary& m_library;
     const AppSettings& m_settings;
     std::string m_libraryPath;
-    std::string m_libraryKey;
     FtpHostList& m_hosts;
     std::string m_settingsDir;
     std::string m_recordPath;
     PublishRecord m_record;
     std::vector<PublishItem> m_items;
     std::vector<std::size_t> m_running; // rows of the items of the current run
+    std::map<std::size_t, PublishItemOutcome> m_outcomes; // by row, since 開始 was pressed
 
     QTreeWidget* m_list = nullptr;
     QCheckBox* m_allFiles = nullptr;
