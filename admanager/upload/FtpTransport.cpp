@@ -330,8 +330,20 @@ private:
 
     // The cause of the last failed transfer, from curl's code and the server's reply.
     bool FailFromResult(UploadCause fallback) {
-        std::string reply = m_errorReply.empty() ? std::string() : m_errorReply;
+        std::string reply = m_errorReply;
         const int code = ReplyCode(reply);
+        if (m_result == CURLE_ABORTED_BY_CALLBACK)
+            return Fail(UploadCause::Stopped);
+        // Once logged in, the server's own refusal says most: curl may report
+        // the data connection it then closed instead.
+        if (m_loggedIn && code >= 400) {
+            if (code == 425 || code == 426 || code == 522)
+                return Fail(UploadCause::DataConnection, reply);
+            if (code == 421)
+                return Fail(UploadCause::ConnectionLost, reply);
+            if (fallback != UploadCause::Other)
+                return Fail(fallback, reply);
+        }
         switch (m_result) {
         case CURLE_COULDNT_RESOLVE_HOST:
             return Fail(UploadCause::HostNotFound);
