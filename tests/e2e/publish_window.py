@@ -106,13 +106,20 @@ class PublishJourney:
 
     def first_run(self):
         s = self.s
-        s.step("the window lists every ad item with its host and state; changed ones ticked")
+        s.step("the window lists every ad item with its host and state; nothing published from here yet is ticked")
         dlg = self.open()
         s.check_equal(self.rows(dlg), [["ブログ/記事下 A1", "alpha", UNSENT], ["ブログ/記事下 A2", "alpha", UNSENT],
                                        ["ブログ/記事下 B1", "beta", UNSENT], ["ブログ/記事下 D1", "delta", UNSENT],
                                        ["ブログ/記事下 C1", "gamma", UNSENT], ["ブログ/記事下 L1", "（なし）", LOCAL]],
                       "rows")
-        s.check_equal(self.ticked(dlg), [True, True, True, True, True, False], "ticked rows")
+        s.check_equal(self.ticked(dlg), [False] * 6, "ticked rows")
+        s.check("disabled" in states(button(self.app, dlg, "開始")) or
+                "enabled" not in states(button(self.app, dlg, "開始")), "開始 is off with nothing ticked")
+        outputs = [self.app.find("tree", "広告項目一覧", within=dlg).queryTable().getAccessibleAt(r, 1).name
+                   for r in range(6)]
+        s.check_equal(outputs[0], os.path.join(self.out, "a1.html"), "the full output path is shown")
+        s.click(button(self.app, dlg, "すべて選択"))
+        wait_until(lambda: all(self.ticked(dlg)), timeout=3, what="every row to be ticked")
         s.screenshot("publish_window")
 
         s.step("開始: alpha takes two blocks, beta fails, gamma never answers and is stopped")
@@ -135,14 +142,19 @@ class PublishJourney:
         except harness.JourneyFailed as e:
             s.check(False, f"{e}; log: {list_lines(log)}")
             raise
-        s.check_equal(self.summary(dlg), "公開: 2件、変更なし: 0件、失敗: 3件", "summary before trusting")
+        s.check_equal(self.summary(dlg), "公開: 3件、変更なし: 0件、失敗: 2件、停止: 1件", "summary before trusting")
         s.check("!!エラー!! カレントディレクトリの移動に失敗しました。" in list_lines(log), "beta's log line")
         s.check("ユーザの操作によりアップロードを停止しました。" in list_lines(log), "the stop is logged")
         s.screenshot("trust_certificate")
         self.app.press(box, "はい")
         wait_until(lambda: self.rows(dlg)[3][2] == "完了", timeout=15, what="D1 to go after trusting")
-        wait_until(lambda: self.summary(dlg) == "公開: 1件、変更なし: 0件、失敗: 0件", timeout=10,
-                   what="the summary of D1's run")
+        # The run after trusting goes on with the same summary: every item once, as it ended.
+        wait_until(lambda: self.summary(dlg) == "公開: 4件、変更なし: 0件、失敗: 1件、停止: 1件", timeout=10,
+                   what="the summary with D1 published")
+        s.check("== ブログ/記事下 A1" in list_lines(log), "the first run's log is kept")
+        s.check_equal(self.app.find("progress bar", "進行状況", within=dlg).queryValue().currentValue,
+                      self.app.find("progress bar", "進行状況", within=dlg).queryValue().maximumValue,
+                      "the progress bar ends full")
         s.check(os.path.exists(os.path.join(self.tls.root, "pub", "d1.html")), "d1.html arrives over TLS")
         s.check("サーバ証明書が信頼済みの証明書と一致しました。" in list_lines(log), "the pinned certificate is logged")
         hosts = json.loads(s.zova(self.app.folder, "--module-dir", self.app.folder, "settings", "export"))["ftpHosts"]
@@ -161,12 +173,13 @@ class PublishJourney:
     def second_run(self):
         s = self.s
         s.step("opened again: what went is unchanged and unticked; ticked by hand it is not sent again")
+
         with open(os.path.join(self.server.root, "pub", "a1.html"), "wb") as f:
             f.write(b"x")
         dlg = self.open()
         s.check_equal([row[2] for row in self.rows(dlg)], [UNCHANGED, UNCHANGED, UNSENT, UNCHANGED, UNSENT, LOCAL],
                       "states after the first run")
-        s.check_equal(self.ticked(dlg), [False, False, True, False, True, False], "ticked rows")
+        s.check_equal(self.ticked(dlg), [False] * 6, "ticked rows")
         s.click(button(self.app, dlg, "すべて解除"))
         table = self.app.find("tree", "広告項目一覧", within=dlg).queryTable()
         s.click(table.getAccessibleAt(0, 0))
@@ -175,7 +188,7 @@ class PublishJourney:
         s.check_equal(self.ticked(dlg), [True, False, False, False, False, False], "only A1 ticked")
         s.click(button(self.app, dlg, "開始"))
         wait_until(lambda: self.summary(dlg), timeout=15, what="the summary")
-        s.check_equal(self.summary(dlg), "公開: 0件、変更なし: 1件、失敗: 0件", "summary of an unchanged item")
+        s.check_equal(self.summary(dlg), "公開: 0件、変更なし: 1件、失敗: 0件、停止: 0件", "summary of an unchanged item")
         s.check_equal(self.on_server("a1.html"), b"x", "a1.html was not sent again")
 
         s.step("変更のないファイルも送信する: the same item goes again")
@@ -185,7 +198,7 @@ class PublishJourney:
         s.click(self.app.find("check box", "変更のないファイルも送信する", within=dlg))
         s.click(button(self.app, dlg, "開始"))
         wait_until(lambda: self.on_server("a1.html") != b"x", timeout=15, what="a1.html to be sent again")
-        wait_until(lambda: self.summary(dlg) == "公開: 1件、変更なし: 0件、失敗: 0件", timeout=10,
+        wait_until(lambda: self.summary(dlg) == "公開: 1件、変更なし: 0件、失敗: 0件、停止: 0件", timeout=10,
                    what="the summary of the forced run")
         s.click(button(self.app, dlg, "閉じる"))
         gone(self.app, dlg)

@@ -1,6 +1,7 @@
 #include "admanager/settings/ui/FtpHostDlg.h"
 
 #include "admanager/settings/ui/AccountTable.h"
+#include "admanager/upload/UploadJob.h"
 #include "common/ui/Cp932Qt.h"
 #include "common/ui/Prompter.h"
 #include "common/ui/TextLimit.h"
@@ -8,12 +9,31 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QGridLayout>
+#include <QLabel>
+#include <QValidator>
 #include <utility>
 
 namespace {
 
 constexpr int kNameWidth = 150;
 constexpr int kHostWidth = 300;
+
+// Digits only, 1 to 65535; empty while typing (then the protocol's own port).
+class PortValidator : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int&) const override {
+        if (input.isEmpty())
+            return Intermediate;
+        if (input.size() > 5 || input.front() == u'0')
+            return Invalid;
+        for (QChar c : input)
+            if (c < u'0' || c > u'9')
+                return Invalid;
+        return input.toInt() <= 65535 ? Acceptable : Invalid;
+    }
+};
 
 } // namespace
 
@@ -30,9 +50,11 @@ CFtpHostDlg::CFtpHostDlg(FtpHostList& list, QWidget* parent)
         {m_ui->keyFileLineEdit, FtpField::KeyFile},
     };
     for (const auto& [edit, field] : edits) {
-        if (field == FtpField::Port)
-            edit->setMaxLength(static_cast<int>(FieldLimit(field)));
-        else
+        if (field == FtpField::Port) {
+            edit->setMaxLength(5);
+            edit->setValidator(new PortValidator(edit));
+            edit->setToolTip(u"1～65535（空欄のときは接続方式の標準のポート）"_qs);
+        } else
             LimitEditBytes(edit, FieldLimit(field));
         connect(edit, &QLineEdit::textChanged, this, [this, field = field](const QString& t) { OnEdited(field, t); });
     }
@@ -45,6 +67,17 @@ CFtpHostDlg::CFtpHostDlg(FtpHostList& list, QWidget* parent)
     connect(m_ui->deletePushButton, &QPushButton::clicked, this, &CFtpHostDlg::OnDelete);
     connect(m_ui->upPushButton, &QPushButton::clicked, this, [this] { OnMove(-1); });
     connect(m_ui->downPushButton, &QPushButton::clicked, this, [this] { OnMove(1); });
+
+    // Said as soon as the choice is made, not when an upload is refused.
+    m_passiveHint = new QLabel(u"このシステムのlibcurlでは、FTP over TLSはパッシブモードでのみ使えます。"
+                               u"アクティブモードのままではアップロードできません。"_qs,
+                               this);
+    m_passiveHint->setObjectName(u"passiveHintLabel"_qs);
+    m_passiveHint->setWordWrap(true);
+    m_passiveHint->setStyleSheet(u"color: #b00000;"_qs);
+    m_passiveHint->hide();
+    if (auto* grid = qobject_cast<QGridLayout*>(m_ui->passiveCheckBox->parentWidget()->layout()))
+        grid->addWidget(m_passiveHint, grid->rowCount(), 0, 1, grid->columnCount());
 
     FillRows();
     ShowTransport(nullptr);
@@ -100,6 +133,20 @@ void CFtpHostDlg::ShowEntry(const FtpHostEntry& e) {
 void CFtpHostDlg::ShowTransport(const FtpHostEntry* e) {
     const bool sftp = e && e->protocol == FtpProtocol::Sftp;
     const bool tls = e && e->protocol == FtpProtocol::Ftps;
+    // Nothing selected, nothing to type into: what is typed always lands in an entry.
+    for (QWidget* w : std::initializer_list<QWidget*>{m_ui->nameLineEdit, m_ui->hostLineEdit, m_ui->portLineEdit,
+                                                      m_ui->userLineEdit, m_ui->passwordLineEdit,
+                                                      m_ui->directoryLineEdit, m_ui->protocolComboBox})
+        w->setEnabled(e != nullptr);
+    if (!e) {
+        const bool sync = m_sync;
+        m_sync = false;
+        for (QLineEdit* edit : {m_ui->nameLineEdit, m_ui->hostLineEdit, m_ui->portLineEdit, m_ui->userLineEdit,
+                                m_ui->passwordLineEdit, m_ui->directoryLineEdit, m_ui->keyFileLineEdit})
+            edit->clear();
+        m_sync = sync;
+    }
+    m_passiveHint->setVisible(tls && !e->passive && !ActiveFtpsSupported());
     m_ui->passiveCheckBox->setEnabled(e && !sftp);
     m_ui->keyFileLabel->setEnabled(sftp);
     m_ui->keyFileLineEdit->setEnabled(sftp);
@@ -108,7 +155,9 @@ void CFtpHostDlg::ShowTransport(const FtpHostEntry* e) {
     const std::string pin = sftp ? e->hostKeySha256 : tls ? e->certificateSha256 : std::string();
     m_ui->pinLabel->setEnabled(sftp || tls);
     m_ui->pinLineEdit->setEnabled(sftp || tls);
-    m_ui->pinLineEdit->setText(pin.empty() ? QString() : u"SHA-256 "_qs + QString::fromStdString(pin));
+    // A host key as OpenSSH and the trust question show it.
+    const std::string shown = pin.empty() ? std::string() : sftp ? SshFingerprint(pin) : "SHA-256 " + pin;
+    m_ui->pinLineEdit->setText(QString::fromStdString(shown));
     m_ui->pinLineEdit->setCursorPosition(0);
     // A host key stays in our known hosts file, so only a certificate can be
     // let go of here; a changed host key is asked about when it is met.
@@ -128,8 +177,10 @@ void CFtpHostDlg::OnProtocol(int index) {
 }
 
 void CFtpHostDlg::OnPassive(bool on) {
-    if (m_sync)
-        m_work.Update([on](FtpHostEntry& e) { e.passive = on; });
+    if (!m_sync)
+        return;
+    m_work.Update([on](FtpHostEntry& e) { e.passive = on; });
+    ShowTransport(m_work.SelectedEntry());
 }
 
 void CFtpHostDlg::OnChooseKeyFile() {

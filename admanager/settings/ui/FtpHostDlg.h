@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+class QLabel;
 class QLineEdit;
 namespace Ui {
 class FtpHostDlg;
@@ -42,6 +43,7 @@ private:
     std::unique_ptr<Ui::FtpHostDlg> m_ui;
     FtpHostList& m_list;
     ListWorkingCopy<FtpHostList> m_work;
+    QLabel* m_passiveHint = nullptr;
     // Off while the dialog fills its own controls.
     bool m_sync = true;
 };

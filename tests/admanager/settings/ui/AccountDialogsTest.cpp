@@ -4,6 +4,7 @@
 #include "admanager/settings/Association.h"
 #include "admanager/settings/ui/AspDlg.h"
 #include "admanager/settings/ui/FtpHostDlg.h"
+#include "admanager/upload/UploadJob.h"
 #include "admanager/settings/ui/SettingsDlg.h"
 #include "admanager/shell/AfManagerApp.h"
 #include "admanager/shell/MainFrame.h"
@@ -17,6 +18,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
@@ -131,11 +134,15 @@ private Q_SLOTS:
         dialog.show();
         QCOMPARE(Table(&dialog)->rowCount(), 0);
         QCOMPARE(Table(&dialog)->columnWidth(0), 150);
-        for (const char* name : {"nameLineEdit", "hostLineEdit", "portLineEdit", "directoryLineEdit"})
+        // Nothing to type into until there is an entry: nothing typed is lost.
+        for (const char* name : {"nameLineEdit", "hostLineEdit", "portLineEdit", "directoryLineEdit"}) {
             QVERIFY(Edit(&dialog, name)->text().isEmpty());
+            QVERIFY2(!Edit(&dialog, name)->isEnabled(), name);
+        }
         Type(Edit(&dialog, "nameLineEdit"), u"typed"_qs);
-        Type(Edit(&dialog, "portLineEdit"), u"99"_qs);
         QVERIFY(dialog.WorkingCopy().entries.empty());
+        Button(&dialog, "newPushButton")->click();
+        QVERIFY(Edit(&dialog, "nameLineEdit")->isEnabled());
         QCOMPARE(Edit(&dialog, "passwordLineEdit")->echoMode(), QLineEdit::Password);
     }
 
@@ -184,22 +191,49 @@ private Q_SLOTS:
 
     void ftpPortEdit_data() {
         QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("shown");
         QTest::addColumn<int>("port");
-        QTest::newRow("letters") << u"ftp"_qs << 0;
-        QTest::newRow("digits then letters") << u"2121x"_qs << 2121;
-        QTest::newRow("digits") << u"990"_qs << 990;
-        QTest::newRow("empty") << QString() << 0;
+        // What the edit shows is what is kept: digits, 1 to 65535; empty means the protocol's port.
+        QTest::newRow("letters") << u"abc"_qs << QString() << 0;
+        QTest::newRow("digits then letters") << u"2121x"_qs << u"2121"_qs << 2121;
+        QTest::newRow("digits") << u"990"_qs << u"990"_qs << 990;
+        QTest::newRow("too large") << u"70000"_qs << u"7000"_qs << 7000;
+        QTest::newRow("highest") << u"65535"_qs << u"65535"_qs << 65535;
+        QTest::newRow("zero") << u"0"_qs << QString() << 0;
+        QTest::newRow("sign") << u"-21"_qs << u"21"_qs << 21;
+        QTest::newRow("empty") << QString() << QString() << 0;
     }
 
     void ftpPortEdit() {
         QFETCH(QString, typed);
+        QFETCH(QString, shown);
         QFETCH(int, port);
         FtpHostList list = Hosts({"a"});
         CFtpHostDlg dialog(list);
         Table(&dialog)->selectRow(0);
         Type(Edit(&dialog, "portLineEdit"), typed);
+        QCOMPARE(Edit(&dialog, "portLineEdit")->text(), shown);
         QCOMPARE(dialog.WorkingCopy().entries[0].port, port);
-        QCOMPARE(Edit(&dialog, "portLineEdit")->text(), typed); // the edit keeps what was typed
+    }
+
+    void ftpTransportHints() {
+        FtpHostList list = Hosts({"a"});
+        list.entries[0].protocol = FtpProtocol::Sftp;
+        list.entries[0].hostKeySha256 = std::string(64, '0');
+        CFtpHostDlg dialog(list);
+        dialog.show();
+        Table(&dialog)->selectRow(0);
+        // A host key reads as the trust question and OpenSSH show it.
+        QCOMPARE(Edit(&dialog, "pinLineEdit")->text(), u"SHA256:AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA"_qs);
+        auto* protocol = dialog.findChild<QComboBox*>(u"protocolComboBox"_qs);
+        auto* passive = dialog.findChild<QCheckBox*>(u"passiveCheckBox"_qs);
+        auto* hint = dialog.findChild<QLabel*>(u"passiveHintLabel"_qs);
+        QVERIFY(protocol && passive && hint);
+        protocol->setCurrentIndex(static_cast<int>(FtpProtocol::Ftps));
+        passive->setChecked(false);
+        QCOMPARE(hint->isVisible(), !ActiveFtpsSupported());
+        passive->setChecked(true);
+        QVERIFY(!hint->isVisible());
     }
 
     void editsHoldOnlyWhatASaveKeeps() {
