@@ -30,13 +30,14 @@ protected:
         top = &AddItem(f, "top", "top.html", 2);
         top->ftpUpload = 1;
         top->remoteFile = "/top.html";
-        top->ftpHost = "MAIN";
+        top->ftpHost = "MAIN-HOST"; // the host's name, letter case aside
         LibraryNode& pages = AddItem(lib.root, "pages", "p.html", 3);
         pages.rowLimit = 1;
         pages.rowCount = 1;
         pages.multiPage = 1;
         pages.ftpUpload = 1;
         pages.remoteFile = "p.html";
+        pages.ftpHost = "main-host";
         AddItem(lib.root, "local", "l.html", 1);
         AddItem(lib.root, "nopath", "", 1);
         Save();
@@ -126,17 +127,28 @@ TEST_F(PublishCommandsTest, FailuresAreCountedAndGiveExitOne) {
     EXPECT_EQ(r.code, 1);
     EXPECT_TRUE(Has(r.out, "FTP: broken\n"));
     EXPECT_TRUE(Has(r.out, UploadTexts::kDirFailed));
+    // stderr says why, with the server's own reply.
+    EXPECT_TRUE(Has(r.err, "top: アップロードに失敗しました。 フォルダに移動できません")) << r.err;
+    EXPECT_TRUE(Has(r.err, "サーバの応答: 550")) << r.err;
     EXPECT_TRUE(Has(r.err, "nopath: ■HTML出力先■の「ローカル」を設定してください。"));
     EXPECT_TRUE(Has(r.err, "no ad item 'missing'"));
     EXPECT_TRUE(Has(r.out, "1 ad item(s) published, 3 failed\n"));
     EXPECT_TRUE(FileOps::FileExists(dir / "out/l.html"));
 }
 
-TEST_F(PublishCommandsTest, UploadWithoutHostSettingsFailsTheItem) {
-    ASSERT_TRUE(SaveFtpHostList(FtpHostList{}, module.path() + "/"));
-    testutil::CliResult r = Zova({"pages", "--upload"});
+TEST_F(PublishCommandsTest, AnItemGoesOnlyToTheHostItNames) {
+    // A host whose name merely begins with the stored one is someone else's.
+    top->ftpHost = "MAIN";
+    Save();
+    testutil::CliResult r = Zova({"サイト/top", "--upload"});
     EXPECT_EQ(r.code, 1);
-    EXPECT_TRUE(Has(r.err, "pages: FTPホストが設定されていません。 ("));
+    EXPECT_TRUE(Has(r.err, "サイト/top: FTPホスト「MAIN」が見つかりません。")) << r.err;
+    EXPECT_FALSE(FileOps::FileExists(serverRoot / "site/top.html"));
+
+    ASSERT_TRUE(SaveFtpHostList(FtpHostList{}, module.path() + "/"));
+    r = Zova({"pages", "--upload"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(Has(r.err, "pages: FTPホスト「main-host」が見つかりません。")) << r.err;
     EXPECT_TRUE(FileOps::FileExists(dir / "out/p_003.html"));
 }
 
@@ -165,7 +177,7 @@ TEST_F(PublishCommandsTest, OnlyChangedFilesGoAgainUnlessAllAreAsked) {
     mark();
     testutil::CliResult again = Zova({"--upload"});
     EXPECT_EQ(again.code, 0) << again.err;
-    EXPECT_TRUE(Has(again.out, "公開: 1件、変更なし: 2件、失敗: 0件\n")) << again.out;
+    EXPECT_TRUE(Has(again.out, "公開: 1件、変更なし: 2件、失敗: 0件、停止: 0件\n")) << again.out;
     EXPECT_FALSE(Has(again.out, UploadTexts::kStart)); // no host had anything to take
     EXPECT_EQ(onServer("site/top.html"), "x");
 
@@ -176,7 +188,7 @@ TEST_F(PublishCommandsTest, OnlyChangedFilesGoAgainUnlessAllAreAsked) {
     EXPECT_EQ(changed.code, 0) << changed.err;
     EXPECT_NE(onServer("site/top.html"), "x");
     EXPECT_EQ(onServer("site/p.html"), "x");
-    EXPECT_TRUE(Has(changed.out, "公開: 2件、変更なし: 1件、失敗: 0件\n"));
+    EXPECT_TRUE(Has(changed.out, "公開: 2件、変更なし: 1件、失敗: 0件、停止: 0件\n"));
 
     mark();
     ASSERT_EQ(Zova({"--upload", "--all-files"}).code, 0);
@@ -207,7 +219,7 @@ TEST_F(PublishCommandsTest, UntrustedCertificateFailsItsHostUntilItsFingerprintI
     ASSERT_NE(at, std::string::npos) << r.err;
     std::string fingerprint = r.err.substr(at + 27, 64);
     EXPECT_TRUE(IsSha256Hex(fingerprint));
-    EXPECT_TRUE(Has(r.out, "公開: 2件、変更なし: 0件、失敗: 1件\n")) << r.out; // the other host still went
+    EXPECT_TRUE(Has(r.out, "公開: 2件、変更なし: 0件、失敗: 1件、停止: 0件\n")) << r.out; // the other host still went
     EXPECT_TRUE(FileOps::FileExists(serverRoot / "site/p.html"));
 
     hosts.entries[1].certificateSha256 = fingerprint;
