@@ -11,6 +11,7 @@
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <mutex>
@@ -148,6 +149,10 @@ public:
             // knows the pinned fingerprint; curl's check would only refuse.
             curl_easy_setopt(m_curl, CURLOPT_SSL_VERIFYPEER, 0L);
             curl_easy_setopt(m_curl, CURLOPT_SSL_VERIFYHOST, 0L);
+            // curl would parse the whole CA bundle for every connection, data
+            // connections too; our callback looks certificates up only when needed.
+            curl_easy_setopt(m_curl, CURLOPT_CAINFO, nullptr);
+            curl_easy_setopt(m_curl, CURLOPT_CAPATH, nullptr);
             m_tlsUsable = OpenSslBackend() &&
                           curl_easy_setopt(m_curl, CURLOPT_SSL_CTX_FUNCTION, &FtpTransport::SetUpTls) == CURLE_OK &&
                           curl_easy_setopt(m_curl, CURLOPT_SSL_CTX_DATA, this) == CURLE_OK;
@@ -437,7 +442,14 @@ private:
     // certificate check replaces OpenSSL's, and a refusal ends the handshake.
     static CURLcode SetUpTls(CURL*, void* context, void* self) {
         auto* ctx = static_cast<SSL_CTX*>(context);
-        SSL_CTX_set_default_verify_paths(ctx);
+        // A pinned certificate needs no authorities. Otherwise the system's
+        // hashed folder is searched for the issuers a chain names, and a
+        // bundle named by SSL_CERT_FILE is read as well.
+        if (static_cast<FtpTransport*>(self)->m_pin.empty()) {
+            SSL_CTX_set_default_verify_dir(ctx);
+            if (const char* file = std::getenv("SSL_CERT_FILE"); file && *file)
+                SSL_CTX_load_verify_file(ctx, file);
+        }
         SSL_CTX_set_verify(ctx, SSL_VERIFY_PEER, nullptr);
         SSL_CTX_set_cert_verify_callback(ctx, &FtpTransport::CheckCertificate, self);
         return CURLE_OK;
