@@ -301,3 +301,17 @@ TEST(UploadNames, PageFilesOnlyInMultiPageMode) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(UploadJobTest, StopAskedBeforeTheJobStartsIsNotLost) {
+    // The publish window may ask for the stop just as a host's job is made.
+    UploadJob job(Request("ad.html"), [this](const std::string& line) { log.push_back(line); });
+    job.RequestStop();
+    EXPECT_EQ(job.Run(), UploadOutcome::Stopped);
+    EXPECT_EQ(log.back(), T::kStopped);
+    EXPECT_EQ(OnServer("ad.html"), "<missing>");
+    EXPECT_FALSE(job.StopRequested()) << "cleared once honoured";
+}
+
+} // namespace
