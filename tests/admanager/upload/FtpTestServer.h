@@ -19,23 +19,28 @@ namespace testutil {
 
 inline std::string ToolsDir() { return std::string(ZOVA_TEST_DATA_DIR) + "/../tools/"; }
 
-// Starts a program with its output dropped (a server's chatter would only
-// clutter the test output); -1 when it could not be started.
-inline pid_t SpawnQuietly(std::vector<std::string> args) {
+// Starts a program with its standard output and error appended to log, so a
+// failing test can show what the server said; -1 when it could not be started.
+inline pid_t SpawnLogged(std::vector<std::string> args, const std::string& log) {
     std::vector<char*> argv;
     for (auto& a : args)
         argv.push_back(a.data());
     argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
     pid_t pid = -1;
     if (::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
         pid = -1;
     posix_spawn_file_actions_destroy(&actions);
     return pid;
 }
+
+// Starts a program with its output dropped (a server's chatter would only
+// clutter the test output); -1 when it could not be started.
+inline pid_t SpawnQuietly(std::vector<std::string> args) { return SpawnLogged(std::move(args), "/dev/null"); }
 
 // Runs a program to its end with its output dropped; true when it exited with 0.
 inline bool RunQuietly(std::vector<std::string> args) {

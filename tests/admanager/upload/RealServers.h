@@ -23,25 +23,6 @@ namespace testutil {
 // The fixtures need root anyway, so only root's cache is looked at.
 inline std::string ServerTreesDir() { return "/var/cache/zelvor-test-servers/"; }
 
-// Starts a program with its standard output and error appended to log, so a
-// failing test can show what the server said; -1 when it could not be started.
-inline pid_t SpawnLogged(std::vector<std::string> args, const std::string& log) {
-    std::vector<char*> argv;
-    for (auto& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    pid_t pid = -1;
-    if (::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
-        pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
-}
-
 // What a shell command printed on its standard output, trimmed; empty when it failed.
 inline std::string OutputOf(const std::string& command, const std::string& scratch) {
     ::unlink(scratch.c_str());
