@@ -175,12 +175,13 @@ private:
     bool FailConnect() {
         std::string error = SshError();
         auto says = [&error](const char* what) { return error.find(what) != std::string::npos; };
+        // These are libssh's own words, not the server's: the cause says it all.
         if (says("resolve") || says("Name or service"))
-            return Fail(UploadCause::HostNotFound, error);
+            return Fail(UploadCause::HostNotFound);
         if (says("refused"))
-            return Fail(UploadCause::ConnectionRefused, error);
+            return Fail(UploadCause::ConnectionRefused);
         if (says("imeout") || says("timed out"))
-            return Fail(UploadCause::Timeout, error);
+            return Fail(UploadCause::Timeout);
         if (says("no match for method") || says("kex"))
             return Fail(UploadCause::Other, error);
         return Fail(UploadCause::ConnectionLost, error);

@@ -76,8 +76,13 @@ CFtpHostDlg::CFtpHostDlg(FtpHostList& list, QWidget* parent)
     m_passiveHint->setWordWrap(true);
     m_passiveHint->setStyleSheet(u"color: #b00000;"_qs);
     m_passiveHint->hide();
-    if (auto* grid = qobject_cast<QGridLayout*>(m_ui->passiveCheckBox->parentWidget()->layout()))
-        grid->addWidget(m_passiveHint, grid->rowCount(), 0, 1, grid->columnCount());
+    // Under the fields, in the grid that holds パッシブモード.
+    for (QGridLayout* grid : findChildren<QGridLayout*>()) {
+        if (grid->indexOf(m_ui->passiveCheckBox) >= 0) {
+            grid->addWidget(m_passiveHint, grid->rowCount(), 0, 1, grid->columnCount());
+            break;
+        }
+    }
 
     FillRows();
     ShowTransport(nullptr);

@@ -561,11 +561,17 @@ private Q_SLOTS:
         hosts.entries[0].user = "zelvor";
         hosts.entries[0].password = "secret";
         hosts.entries[0].directory = "/public_html/ads";
+        hosts.entries[0].protocol = FtpProtocol::Ftps; // in active mode: the hint shows
+        hosts.entries[0].passive = false;
+        hosts.entries[1].protocol = FtpProtocol::Sftp;
+        hosts.entries[1].hostKeySha256 = std::string(64, 'a');
         CFtpHostDlg ftp(hosts);
         ftp.show();
         Table(&ftp)->selectRow(0);
         QVERIFY(QTest::qWaitForWindowExposed(&ftp));
         QVERIFY(ftp.grab().save(out + u"/ftp_host_dialog.png"_qs));
+        Table(&ftp)->selectRow(1);
+        QVERIFY(ftp.grab().save(out + u"/ftp_host_dialog_sftp.png"_qs));
 
         AspList asp;
         asp.entries.push_back(AspEntry{Cp932Qt::FromQt(u"A8ネット"_qs), "https://a8.example/", "user01", "pw"});
