@@ -329,7 +329,7 @@ int Import(CommandContext& ctx, const std::string& jsonPath) {
         StoreAspList(doc, aspList);
     if (ftp != j.end())
         StoreFtpHostList(doc, ftpList);
-    if (!doc.Save(path))
+    if (!doc.Save(path, true))
         return ctx.Fail("cannot write " + path + "; the settings file was not changed");
     return 0;
 }

@@ -17,7 +17,11 @@ int RunZova(int argc, const char* const* argv, std::ostream& out, std::ostream& 
     app.require_subcommand(1);
     std::string moduleDir;
     app.add_option("--module-dir", moduleDir,
-                   "Program folder holding zova_af.ini (default: this program's folder)");
+                   "Use DIR for everything: settings (zova_af.ini), known hosts and the publish record. Default: "
+                   "this program's folder when it can be written (a portable copy), otherwise "
+                   "$XDG_CONFIG_HOME/zelvor/ for the settings and $XDG_STATE_HOME/zelvor/ for the rest, "
+                   "as zova_af uses them");
+    app.set_version_flag("--version", std::string("zova ") + ZOVA_VERSION, "Print the version and exit");
 
     CommandContext ctx{out, err};
     // Applied before any subcommand runs.
@@ -36,6 +40,9 @@ int RunZova(int argc, const char* const* argv, std::ostream& out, std::ostream& 
 
     try {
         app.parse(argc, argv);
+    } catch (const CLI::CallForVersion& version) {
+        out << version.what() << '\n';
+        return 0;
     } catch (const CLI::CallForHelp&) {
         out << app.help();
         return 0;

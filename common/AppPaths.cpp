@@ -1,6 +1,7 @@
 #include "common/AppPaths.h"
 
 #include "common/FileOps.h"
+#include "common/InstanceLock.h"
 #include "common/ModuleDir.h"
 
 #include <cstdlib>
@@ -39,10 +40,21 @@ std::string XdgDir(const char* variable, const char* fallback) {
     return HomeDir() + fallback;
 }
 
-std::string UserDir(const char* variable, const char* fallback) {
-    std::string dir = XdgDir(variable, fallback) + "/zelvor/";
-    FileOps::MakeDirs(dir, 0700);
+// A folder of this process's own, made when nothing better is safe.
+std::string PrivateTempDir() {
+    static const std::string dir = [] {
+        std::string name = "/tmp/zelvor-XXXXXX";
+        return ::mkdtemp(name.data()) ? name + "/" : std::string("/nonexistent/zelvor/");
+    }();
     return dir;
+}
+
+std::string UserDir(const char* variable, const char* fallback) {
+    std::string dir = XdgDir(variable, fallback) + "/zelvor";
+    FileOps::MakeDirs(dir, 0700);
+    // Held to the lock folder's rule: a folder someone else made or may write
+    // (under /tmp when there is no home, say) never gets the settings or history.
+    return InstanceLock::IsPrivateDirectory(dir) ? dir + "/" : PrivateTempDir();
 }
 
 std::mutex g_mutex;

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <dirent.h>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -147,11 +148,24 @@ bool WriteWholeFile(const std::string& path, std::string_view data) {
 
 AtomicWriter::~AtomicWriter() { Abort(); }
 
-bool AtomicWriter::Open(const std::string& target, bool privateFile) {
+bool AtomicWriter::Open(const std::string& requested, bool privateFile) {
     Abort();
     m_failed = false;
-    if (target.empty() || IsDirectory(target))
+    if (requested.empty() || IsDirectory(requested))
         return false;
+    // Written through a symbolic link: the link stays and its target (in a
+    // synced folder, say) is the file replaced, beside itself.
+    std::string target = requested;
+    struct stat link {};
+    if (::lstat(requested.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+        std::error_code ec;
+        std::filesystem::path resolved = std::filesystem::weakly_canonical(requested, ec);
+        if (ec || resolved.empty())
+            return false;
+        target = resolved.string();
+        if (IsDirectory(target))
+            return false;
+    }
     // The rename would also succeed over a file the user made read-only.
     if (FileExists(target) && ::access(target.c_str(), W_OK) != 0)
         return false;
@@ -207,6 +221,12 @@ bool AtomicWriter::Commit() {
     m_fd = -1;
     if (ok && ::rename(m_temp.c_str(), m_target.c_str()) == 0) {
         m_temp.clear();
+        // The rename lives in the folder: without this a power cut may undo it.
+        int dir = ::open(DirName(m_target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dir >= 0) {
+            ::fsync(dir);
+            ::close(dir);
+        }
         return true;
     }
     Abort();

@@ -161,7 +161,9 @@ std::string IniDocument::Bytes() const {
     return out;
 }
 
-bool IniDocument::Save(const std::string& path) const { return FileOps::ReplaceFileAtomic(path, Bytes()); }
+bool IniDocument::Save(const std::string& path, bool privateFile) const {
+    return FileOps::ReplaceFileAtomic(path, Bytes(), privateFile);
+}
 
 std::size_t IniDocument::FindSection(std::string_view section) const {
     for (std::size_t i = 0; i < m_lines.size(); ++i) {

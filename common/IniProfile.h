@@ -26,7 +26,8 @@ public:
     std::string Bytes() const;
     // Writes the whole document through an atomic replace. A missing directory or
     // a file that may not be written gives false and leaves the file as it was.
-    bool Save(const std::string& path) const;
+    // privateFile: the file holds secrets (scrambled passwords): readable by the user alone.
+    bool Save(const std::string& path, bool privateFile = false) const;
 
     // The value of the first key of that name in the first section of that name,
     // trimmed, without a surrounding pair of equal quotes. False when missing.

@@ -146,6 +146,7 @@ struct ReadContext {
     // The bytes of an entry; the view lasts until the next call.
     std::function<bool(const ZvaContainer::Entry&, std::string_view&)> fetch;
     std::unordered_set<std::string> seen;
+    std::int32_t nodes = 0;
 };
 
 void MarkReadError(LibraryNode& node) {
@@ -198,6 +199,8 @@ bool ParseNode(std::string_view data, LibraryNode& node) {
         return false;
     if (count < 0)
         count = 0;
+    if (count > kMaxRecords)
+        return false;
 
     if (node.flags & NODE_AD_ITEM) {
         // A truncated file may lose its last record, which then shows as a read
@@ -229,7 +232,8 @@ bool ParseNode(std::string_view data, LibraryNode& node) {
 }
 
 bool ReadNodeRecursive(LibraryNode& node, ReadContext& ctx, int depth, bool asFolder = false) {
-    auto entry = depth > kMaxDepth ? ctx.entries.end() : ctx.entries.find(EntryName(node.id));
+    const bool tooMany = ++ctx.nodes > kMaxRecords;
+    auto entry = depth > kMaxDepth || tooMany ? ctx.entries.end() : ctx.entries.find(EntryName(node.id));
     std::string_view data;
     if (entry == ctx.entries.end() || !ctx.fetch(*entry->second, data)) {
         node.title = LibraryTexts::ReadError();
@@ -372,7 +376,7 @@ bool Unpack(std::string_view head, std::uint64_t fileSize, std::vector<Entry>& e
         fileSize < head.size())
         return false;
     const std::int32_t count = static_cast<std::int32_t>(GetU32(head, 20));
-    if (count < 0 || static_cast<std::uint64_t>(count) > (fileSize - kHeaderSize) / kEntrySize ||
+    if (count < 0 || count > kMaxEntries || static_cast<std::uint64_t>(count) > (fileSize - kHeaderSize) / kEntrySize ||
         head.size() < kHeaderSize + kEntrySize * static_cast<std::size_t>(count))
         return false;
     const std::string_view table = head.substr(kHeaderSize, kEntrySize * static_cast<std::size_t>(count));
@@ -388,6 +392,9 @@ bool Unpack(std::string_view head, std::uint64_t fileSize, std::vector<Entry>& e
         // cut off: it and those after it are missing, the others are whole.
         if (size > fileSize - pos)
             break;
+        // Nothing of ours is that large: it and those after it are damage.
+        if (size > kMaxEntryBytes)
+            break;
         entries.push_back({FixedView(table.substr(at + 8, kEntryNameSize)), pos, size});
         pos += size;
     }
@@ -399,7 +406,7 @@ std::size_t HeadSize(std::string_view header, std::uint64_t fileSize) {
         return header.size();
     const std::int32_t count = static_cast<std::int32_t>(GetU32(header, 20));
     // A count the file cannot hold is refused before its table is read.
-    if (count < 0 || static_cast<std::uint64_t>(count) > (fileSize - kHeaderSize) / kEntrySize)
+    if (count < 0 || count > kMaxEntries || static_cast<std::uint64_t>(count) > (fileSize - kHeaderSize) / kEntrySize)
         return header.size();
     return kHeaderSize + kEntrySize * static_cast<std::size_t>(count);
 }

@@ -24,6 +24,12 @@ constexpr std::size_t kChildIdSize = 22;
 // Deeper trees than this only come from damaged files; their nodes beyond it
 // load as read errors instead of exhausting the stack.
 constexpr int kMaxDepth = 1000;
+// Bounds checked before anything is allocated. No real library comes near
+// them (2,000 ad items of 50 banners are 40 MB in all, the largest entry a
+// few hundred KB); a file that claims more, a sparse one say, is damage.
+constexpr std::uint32_t kMaxEntryBytes = 16u << 20;
+constexpr std::int32_t kMaxEntries = 200000;
+constexpr std::int32_t kMaxRecords = 100000; // banners of an item, children of a folder, nodes of a library
 } // namespace LibraryFormat
 
 // The container layer: named entries back to back behind a table of names and

@@ -260,7 +260,7 @@ bool SaveList(const List& list, const std::string& moduleDir, void (*store)(IniD
     if (!doc.LoadForEdit(path))
         return false;
     store(doc, list);
-    return doc.Save(path);
+    return doc.Save(path, true);
 }
 
 } // namespace

@@ -165,5 +165,5 @@ bool SaveSettings(const AppSettings& settings, const std::string& moduleDir) {
     if (!doc.LoadForEdit(path))
         return false;
     StoreSettings(doc, settings);
-    return doc.Save(path);
+    return doc.Save(path, true); // it holds the scrambled passwords
 }

@@ -96,7 +96,14 @@ std::string CAfManagerApp::ModuleDirectory() const { return ModuleDir::Get(); }
 
 bool CAfManagerApp::InitInstance(const QStringList& arguments) {
     switch (m_lock.Acquire("ZOVA_AF_MUTEX")) {
-    case InstanceLock::Result::Failed: return false;
+    case InstanceLock::Result::Failed:
+        // No safe place for the lock file: say so and run without it, rather
+        // than end without a word.
+        Prompter::Current().Message(nullptr,
+                                    u"二重起動を防ぐためのロックファイルを作成できませんでした。"
+                                    u"ほかに起動していないか確認してください。このまま起動します。"_qs,
+                                    Prompter::Icon::Exclamation);
+        break;
     case InstanceLock::Result::AlreadyHeld:
         Prompter::Current().Message(nullptr, u"すでに起動しています。"_qs, Prompter::Icon::Exclamation);
         return false;

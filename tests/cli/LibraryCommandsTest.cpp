@@ -155,3 +155,18 @@ TEST_F(LibraryCommandsTest, UsageErrorsExitWithTwo) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(ZovaCommandLine, VersionAndHelpSayWhatIsTrue) {
+    testutil::TempDir module;
+    testutil::CliResult version = testutil::RunCli(module.path(), {"--version"});
+    EXPECT_EQ(version.code, 0) << version.err;
+    EXPECT_EQ(version.out, "zova 1.0.0\n");
+    testutil::CliResult help = testutil::RunCli(module.path(), {"--help"});
+    EXPECT_EQ(help.code, 0);
+    EXPECT_EQ(help.out.find("default: this program's folder)"), std::string::npos) << help.out;
+    EXPECT_NE(help.out.find("$XDG_CONFIG_HOME/zelvor/"), std::string::npos) << help.out;
+}
+
+} // namespace

@@ -66,6 +66,21 @@ TEST_F(AppPathsTest, InstalledProgramFolderKeepsStatePerUser) {
     ::setenv("HOME", oldHome.c_str(), 1);
 }
 
+// A per-user folder that others may write, or that is a link, is never used:
+// the settings and the history go to a private folder of this process instead.
+TEST_F(AppPathsTest, FoldersOthersCanWriteAreNotUsed) {
+    ASSERT_TRUE(FileOps::WriteWholeFile(program / AppPaths::kInstalledMarker, "package"));
+    ASSERT_TRUE(FileOps::MakeDirs(home / "config/zelvor", 0700));
+    ::chmod((home / "config/zelvor").c_str(), 0777);
+    const std::string dir = AppPaths::SettingsDir();
+    EXPECT_NE(dir, home / "config/zelvor/");
+    EXPECT_EQ(Mode(dir), 0700u) << dir;
+    ASSERT_TRUE(FileOps::MakeDirs(home / "elsewhere", 0700));
+    ASSERT_TRUE(FileOps::MakeDirs(home / "cache", 0700));
+    ASSERT_EQ(::symlink((home / "elsewhere").c_str(), (home / "cache/zelvor").c_str()), 0);
+    EXPECT_NE(AppPaths::PageBaseDir(), home / "cache/zelvor/");
+}
+
 // A folder nobody may write (as an installed program's is) is installed even unmarked.
 TEST_F(AppPathsTest, UnwritableProgramFolderIsInstalled) {
     if (::geteuid() == 0)

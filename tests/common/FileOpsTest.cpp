@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -43,6 +44,26 @@ TEST(FileOpsTest, AtomicReplaceKeepsOldFileUntilCommit) {
     ASSERT_EQ(::stat(target.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
     EXPECT_EQ(CountEntries(dir.path()), 1);
+}
+
+TEST(FileOpsTest, ReplacingThroughALinkKeepsTheLinkAndReplacesItsTarget) {
+    TempDir synced, work;
+    ASSERT_TRUE(FileOps::WriteWholeFile(synced / "lib.zva", "old"));
+    const std::string link = work / "lib.zva";
+    ASSERT_EQ(::symlink((synced / "lib.zva").c_str(), link.c_str()), 0);
+    ASSERT_TRUE(FileOps::ReplaceFileAtomic(link, "new"));
+    EXPECT_TRUE(std::filesystem::is_symlink(link)) << "still a link";
+    std::string bytes;
+    ASSERT_TRUE(FileOps::ReadWholeFile(synced / "lib.zva", bytes));
+    EXPECT_EQ(bytes, "new");
+    EXPECT_EQ(CountEntries(work.path()), 1);
+    EXPECT_EQ(CountEntries(synced.path()), 1) << "no temporary file left beside the target";
+    // A private file is private whatever it was before.
+    ::chmod((synced / "lib.zva").c_str(), 0644);
+    ASSERT_TRUE(FileOps::ReplaceFileAtomic(link, "secret", true));
+    struct stat st {};
+    ASSERT_EQ(::stat((synced / "lib.zva").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
 }
 
 TEST(FileOpsTest, WritesIntoMissingPlacesFail) {

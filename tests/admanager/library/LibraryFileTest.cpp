@@ -10,6 +10,8 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -469,6 +471,54 @@ TEST_F(LibraryFileTest, SaveFailsBeforeTouchingAnything) {
     EXPECT_FALSE(SaveLibrary(lib, files / "missing/dir/x.zva"));
     EXPECT_FALSE(SaveLibrary(lib, files.path())); // a folder is no library
     EXPECT_TRUE(std::filesystem::is_empty(files.path()));
+}
+
+} // namespace
+
+namespace {
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
+
+// Loads path in a child whose address space is capped at 1 GB: a reader that
+// believes a lying size dies there instead of passing by luck on a large machine.
+bool LoadsWithinOneGigabyte(const std::string& path) {
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        struct rlimit cap {1u << 30, 1u << 30};
+        ::setrlimit(RLIMIT_AS, &cap);
+        try {
+            AdLibrary lib;
+            LoadLibrary(lib, path);
+        } catch (...) {
+            ::_exit(2);
+        }
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+TEST_F(LibraryFileTest, LyingSizesAndCountsAreRefusedBeforeAllocating) {
+    if (kSanitized)
+        GTEST_SKIP() << "the sanitizers reserve more address space than the cap";
+    const std::string small = Bytes(DataFile("small.zva"));
+    const std::size_t entries = U32(small, 20);
+    ASSERT_GT(entries, 1u);
+
+    // A sparse file of 4 GB whose last entry claims nearly all of it.
+    std::string sparse = small;
+    sparse.replace(24 + 40 * (entries - 1) + 4, 4, std::string("\x00\x00\x00\xF0", 4));
+    const std::string path = files.path() + "/sparse.zva";
+    ASSERT_TRUE(FileOps::WriteWholeFile(path, sparse));
+    ASSERT_EQ(::truncate(path.c_str(), 0x100000000LL + 4096), 0);
+    EXPECT_TRUE(LoadsWithinOneGigabyte(path));
+    AdLibrary lib;
+    LoadLibrary(lib, path); // no throw here either
 }
 
 } // namespace

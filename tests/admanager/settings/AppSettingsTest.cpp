@@ -1,3 +1,4 @@
+#include "admanager/settings/AccountLists.h"
 #include "admanager/settings/AppSettings.h"
 
 #include "TestUtil.h"
@@ -172,6 +173,23 @@ TEST_F(AppSettingsTest, OutputSettingsAreWrittenOnlyOnceSet) {
     ASSERT_TRUE(FileOps::WriteWholeFile(Ini(), "[ZOVA_AF_SETTING]\r\nad_label=1\r\nad_label_text=\r\n"));
     ASSERT_TRUE(LoadSettings(back, Module()));
     EXPECT_EQ(back.adLabelText, J("広告"));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(AppSettingsTest, TheSettingsFileIsReadableByTheUserAlone) {
+    // It holds the FTP and ASP passwords, only scrambled.
+    AppSettings s;
+    ASSERT_TRUE(SaveSettings(s, Module()));
+    FtpHostList hosts;
+    hosts.entries.push_back(FtpHostEntry::New());
+    ASSERT_TRUE(::chmod(Ini().c_str(), 0644) == 0);
+    ASSERT_TRUE(SaveFtpHostList(hosts, Module()));
+    struct stat st {};
+    ASSERT_EQ(::stat(Ini().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
 }
 
 } // namespace

@@ -624,6 +624,29 @@ private Q_SLOTS:
         Frame().NodeMenu()->hide();
     }
 
+    void lockThatCannotBeMadeIsSaidAndTheProgramRuns() {
+        const std::string module = m_module.path().toStdString() + "/";
+        QVERIFY(FileOps::WriteWholeFile(module + "zova_af.ini", "[ZOVA_AF_SETTING]\r\nregist_message=0\r\n"));
+        // No runtime, cache or home folder: nowhere safe for the lock file.
+        const QByteArray saved[] = {qgetenv("HOME"), qgetenv("XDG_RUNTIME_DIR"), qgetenv("XDG_CACHE_HOME")};
+        const char* names[] = {"HOME", "XDG_RUNTIME_DIR", "XDG_CACHE_HOME"};
+        for (const char* name : names)
+            qunsetenv(name);
+        CAfManagerApp::Hooks hooks;
+        hooks.showSplash = false;
+        CAfManagerApp app(hooks);
+        const bool started = app.InitInstance({});
+        for (int i = 0; i < 3; ++i)
+            if (!saved[i].isNull())
+                qputenv(names[i], saved[i]);
+        QVERIFY(started);
+        QVERIFY(!m_prompter->shown.empty());
+        QVERIFY2(m_prompter->shown.front().text.contains(u"ロックファイル"_qs),
+                 qPrintable(m_prompter->shown.front().text));
+        app.MainFrame()->close();
+        app.ExitInstance();
+    }
+
     void secondCopyIsRefusedAndWritesNothing() {
         std::string ini = m_module.path().toStdString() + "/zova_af.ini";
         QVERIFY(FileOps::WriteWholeFile(ini, "[ZOVA_AF_SETTING]\r\nlast_index=7\r\n"));
