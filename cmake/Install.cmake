@@ -13,7 +13,8 @@ if(ZOVA_GUI)
 else()
     install(TARGETS zova RUNTIME DESTINATION ${ZOVA_PROGRAM_DIR})
 endif()
-install(FILES ${ZOVA_DIST_DIR}/html/null.html ${ZOVA_DIST_DIR}/html/top.html DESTINATION ${ZOVA_PROGRAM_DIR}/html)
+install(FILES ${ZOVA_DIST_DIR}/html/null.html ${ZOVA_DIST_DIR}/html/top.html ${ZOVA_DIST_DIR}/html/asp.html
+        DESTINATION ${ZOVA_PROGRAM_DIR}/html)
 install(FILES ${ZOVA_DIST_DIR}/help.html ${ZOVA_DIST_DIR}/zova_af.svg ${ZOVA_DIST_DIR}/zva_document.svg
         DESTINATION ${ZOVA_PROGRAM_DIR})
 file(WRITE ${CMAKE_BINARY_DIR}/zelvor-installed
@@ -75,6 +76,8 @@ install(FILES ${ZOVA_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 # What Debian asks of every package's documentation.
 set(ZOVA_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/zelvor)
 install(FILES ${ZOVA_DESKTOP_DIR}/copyright DESTINATION ${ZOVA_DOC_DIR})
+# A small library to try the programs on, where Debian keeps examples.
+install(FILES ${ZOVA_DIST_DIR}/sample.zva DESTINATION ${ZOVA_DOC_DIR}/examples)
 file(WRITE ${CMAKE_BINARY_DIR}/changelog.Debian
      "zelvor (${PROJECT_VERSION}) stable; urgency=medium\n\n"
      "  * Packaged release of the Zelvor tool set.\n\n"

@@ -70,6 +70,9 @@ CDataCtrlView::CDataCtrlView(CAfManagerDoc& doc, QWidget* parent)
         {m_ui->tagPlainTextEdit, u"タグ"_qs},     {m_ui->previewWebBrowser, u"タグのプレビュー"_qs}};
     for (const auto& [widget, name] : names)
         widget->setAccessibleName(name);
+    // The version page or anything else that cannot be reached gives way to the top page.
+    m_ui->previewWebBrowser->SetFallbackPage(
+        QString::fromStdString(PreviewPages::PagePath(AppPaths::ProgramDir(), PreviewPages::kTopPage)));
 
     connect(m_ui->aspComboBox, &QComboBox::activated, this, &CDataCtrlView::OnAspActivated);
     connect(m_ui->advertiserLineEdit, &QLineEdit::textChanged, this,

@@ -115,8 +115,13 @@ bool CAfManagerApp::InitInstance(const QStringList& arguments) {
         (new CSplashWnd)->show();
 
     const std::string settingsDir = AppPaths::SettingsDir();
+    const bool firstStart = !FileOps::FileExists(SettingsFile::PathIn(settingsDir));
     if (!LoadSettings(m_settings, settingsDir))
         Stop(u"設定値の読み込みに失敗しました。"_qs);
+    // An installed copy contacts no server unasked: a new user starts with the
+    // version check off. A portable copy keeps the original default.
+    if (firstStart && AppPaths::IsInstalled())
+        m_settings.checkVersion = 0;
     SetNodeIdCounter(m_settings.lastIndex);
     if (m_settings.useLastFile == 0)
         m_settings.lastFile.clear();
@@ -168,8 +173,8 @@ void CAfManagerApp::InstallCommands() {
     frame->SetCommandHandler(Cmd::Help, [this, moduleDir] { m_hooks.openUrl(moduleDir + u"help.html"_qs); });
     frame->SetCommandHandler(Cmd::LinkHome,
                              [this] { m_hooks.openUrl(Latin1(Publisher::kHomePageUrl)); });
-    frame->SetCommandHandler(Cmd::LinkAspGuide,
-                             [this] { m_hooks.openUrl(Latin1(Publisher::kAspPageUrl)); });
+    // The explanation ships with the program: it opens without a network.
+    frame->SetCommandHandler(Cmd::LinkAspGuide, [this, moduleDir] { m_hooks.openUrl(moduleDir + u"html/asp.html"_qs); });
     frame->SetCommandHandler(Cmd::CssMaker, [this, moduleDir] { m_hooks.startProgram(moduleDir + u"Vessilo"_qs); });
     frame->SetCommandHandler(Cmd::LoginTool, [this, moduleDir] {
         // The login tool is a separate program; a missing one is not reported,

@@ -12,7 +12,7 @@ int main(int argc, char** argv) {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     Q_INIT_RESOURCE(icons); // the icons live in a static library
-    SetUpApplication(app, u"zova_af"_qs, u":/icons/zova_af.svg"_qs);
+    SetUpApplication(app, u"zova_af"_qs, u":/icons/zova_af.svg"_qs, u"jp.zelvor.zova_af"_qs);
 
     int code = 0;
     {

@@ -130,8 +130,13 @@ bool InstallJapaneseQtTexts(QApplication& app) {
     return QCoreApplication::installTranslator(translator);
 }
 
-void SetUpApplication(QApplication& app, const QString& name, const QString& iconPath) {
+void SetUpApplication(QApplication& app, const QString& name, const QString& iconPath,
+                      const QString& desktopFileName) {
     QCoreApplication::setApplicationName(name);
+    // Docks and Wayland compositors find the launcher, its icon and its
+    // windows by this name; on X11 the window class is the application name,
+    // which the entry's StartupWMClass names.
+    QGuiApplication::setDesktopFileName(desktopFileName);
     QApplication::setWindowIcon(QIcon(iconPath));
     InstallJapaneseQtTexts(app);
     InstallComboBoxNames();

@@ -3,7 +3,10 @@
 #include "common/FileOps.h"
 #include "common/ui/Cp932Qt.h"
 
+#include <QTimer>
 #include <QVBoxLayout>
+#include <QWebEngineLoadingInfo>
+#include <QWebEnginePage>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 #include <unistd.h>
@@ -36,6 +39,53 @@ CWebBrowser2::CWebBrowser2(QWidget* parent) : QWidget(parent) {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_view);
     connect(m_view, &QWebEngineView::loadFinished, this, &CWebBrowser2::loadFinished);
+    connect(m_view->page(), &QWebEnginePage::loadingChanged, this, &CWebBrowser2::OnLoading);
+    // A screen reader hears which page the view shows (and a test can read it).
+    connect(m_view, &QWebEngineView::titleChanged, this, [this](const QString& title) { setAccessibleDescription(title); });
+    m_answerTimer = new QTimer(this);
+    m_answerTimer->setSingleShot(true);
+    m_answerTimer->setInterval(kAnswerTimeoutMs);
+    connect(m_answerTimer, &QTimer::timeout, this, [this] {
+        m_view->stop();
+        ShowFallback();
+    });
+}
+
+QString CWebBrowser2::FailurePage(const QUrl& url) {
+    return u"<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>ページを表示できません</title>"
+           u"<style>body{font-family:sans-serif;margin:24px;color:#223}h1{font-size:18px;color:#2f6fb3}"
+           u"p{word-break:break-all}</style></head><body><h1>ページを表示できません</h1>"
+           u"<p>次のページを読み込めませんでした。インターネットへの接続を確認してください。</p><p>"_qs +
+           url.toDisplayString().toHtmlEscaped() + u"</p></body></html>"_qs;
+}
+
+void CWebBrowser2::OnLoading(const QWebEngineLoadingInfo& info) {
+    if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus)
+        return;
+    m_answerTimer->stop();
+    const bool httpError = info.errorDomain() == QWebEngineLoadingInfo::HttpStatusCodeDomain && info.errorCode() >= 400;
+    if (info.status() == QWebEngineLoadingInfo::LoadFailedStatus || httpError) {
+        // A page inside one of ours (an ad's frame) never gets here: only the
+        // main frame reports loading.
+        if (!m_showingFallback && info.url() != QUrl(u"about:blank"_qs))
+            ShowFallback();
+        return;
+    }
+    if (info.status() == QWebEngineLoadingInfo::LoadSucceededStatus)
+        m_showingFallback = false;
+}
+
+void CWebBrowser2::ShowFallback() {
+    m_showingFallback = true;
+    if (!m_fallback.isEmpty() && QUrl::fromLocalFile(m_fallback) != m_lastUrl && FileOps::FileExists(m_fallback.toStdString())) {
+        std::string bytes;
+        if (FileOps::ReadWholeFile(m_fallback.toStdString(), bytes)) {
+            m_view->setContent(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())),
+                               u"text/html;charset=Shift_JIS"_qs, QUrl::fromLocalFile(m_fallback));
+            return;
+        }
+    }
+    m_view->setHtml(FailurePage(m_lastUrl), QUrl(u"about:blank"_qs));
 }
 
 CWebBrowser2::~CWebBrowser2() = default;
@@ -44,8 +94,13 @@ void CWebBrowser2::Navigate2(const std::string& pathOrUrl) { Navigate2(Cp932Qt::
 
 void CWebBrowser2::Navigate2(const QString& pathOrUrl) {
     m_last = pathOrUrl;
+    m_showingFallback = false;
+    m_answerTimer->stop();
     if (IsAddress(m_last)) {
         m_lastUrl = QUrl(m_last);
+        // A page on the web that keeps us waiting gives way to ours.
+        if (m_lastUrl.scheme().startsWith(u"http"_qs))
+            m_answerTimer->start();
         m_view->load(m_lastUrl);
         return;
     }
@@ -59,6 +114,6 @@ void CWebBrowser2::Navigate2(const QString& pathOrUrl) {
                            u"text/html;charset=Shift_JIS"_qs, m_lastUrl);
         return;
     }
-    // Missing or large: the engine loads it and shows its own error page if need be.
+    // Large, or missing: the engine loads it; a missing one gives way to ours.
     m_view->load(m_lastUrl);
 }

@@ -9,6 +9,8 @@
 
 #include <ctime>
 
+#include <QFileInfo>
+
 namespace vessilo {
 
 CVessiloApp::CVessiloApp() = default;
@@ -30,7 +32,7 @@ std::string CVessiloApp::PreviewPath(const std::string& moduleDir, const std::st
     return moduleDir + "html/css" + stamp + "." + extension;
 }
 
-bool CVessiloApp::InitInstance() {
+bool CVessiloApp::InitInstance(const QStringList& arguments) {
     Prompter::SetTitle(CMainFrame::AppTitle());
     // This window's own pair: another running Vessilo keeps its preview.
     m_events = std::make_shared<PreviewEvents>();
@@ -44,6 +46,9 @@ bool CVessiloApp::InitInstance() {
     m_frame->resize(m_frame->sizeHint());
     m_frame->show();
     m_frame->View()->OnInitialUpdate();
+    // A style file named on the command line (a double-click, xdg-open).
+    if (!arguments.isEmpty() && !arguments.constFirst().isEmpty())
+        m_doc->OpenPath(QFileInfo(arguments.constFirst()).absoluteFilePath());
     return true;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QStringList>
+
 #include "stylemaker/style/PreviewThread.h"
 
 #include <memory>
@@ -18,7 +20,8 @@ public:
     ~CVessiloApp();
 
     // Shows the window with a new document; false when the program should end.
-    bool InitInstance();
+    // arguments: the command line without the program name; the first names a style file to open.
+    bool InitInstance(const QStringList& arguments = {});
     // Closes the window (stopping the preview) and deletes the temporary files.
     void ExitInstance();
 

@@ -84,6 +84,10 @@ void CVessiloDoc::OnFileOpen() {
     QString path = Prompter::Current().OpenFileName(m_dialogParent, StyleFileDialog());
     if (path.isEmpty())
         return;
+    OpenPath(path);
+}
+
+void CVessiloDoc::OpenPath(const QString& path) {
     bool loaded;
     {
         // Loaded into a copy, so a failed read never leaves a half-filled record.

@@ -38,6 +38,8 @@ public:
 
     void OnFileNew();
     void OnFileOpen();
+    // Opens path as File→Open does once a file is chosen, with its failure message.
+    void OpenPath(const QString& path);
     bool OnFileSave();
     bool OnFileSaveAs();
     // Asks about unsaved changes; false when the user cancelled or saving failed.

@@ -10,13 +10,13 @@ int main(int argc, char** argv) {
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     QApplication app(argc, argv);
     Q_INIT_RESOURCE(icons); // the icons live in a static library
-    SetUpApplication(app, u"Vessilo"_qs, u":/icons/vessilo.svg"_qs);
+    SetUpApplication(app, u"Vessilo"_qs, u":/icons/vessilo.svg"_qs, u"jp.zelvor.Vessilo"_qs);
     app.setApplicationVersion(u"1.0.0.1"_qs);
 
     int code = 0;
     {
         vessilo::CVessiloApp theApp;
-        if (!theApp.InitInstance())
+        if (!theApp.InitInstance(app.arguments().mid(1)))
             return 0;
         code = app.exec();
         theApp.ExitInstance();

@@ -18,6 +18,18 @@ def journey(s):
     s.step("the tree shows the library")
     s.check_equal(af.outline(), dump_outline(lib), "tree items (level, title)")
 
+    s.step("first start: the version page cannot be reached (no network here), so the top page shows")
+    af.click_tree(af.outline()[0][1])
+
+    view = af.app.find(None, "タグのプレビュー", within=af.main)
+
+    def page_title():
+        return view.description
+    try:
+        harness.wait_until(lambda: page_title() == "Zelvor管理", timeout=15, what="the top page in the editor pane")
+    except harness.JourneyFailed:
+        s.check(False, f"the editor pane shows the top page, not an error page: {page_title()!r}")
+
     s.step("an ad item clicked in the tree lists its banners")
     item = dump_node(lib, "サイドバー 旅行")
     af.click_tree("サイドバー 旅行")

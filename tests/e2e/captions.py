@@ -1,5 +1,7 @@
 """What the X server shows as window captions, and the texts of a message box's buttons."""
 
+import os
+import shutil
 import subprocess
 
 import harness
@@ -7,6 +9,24 @@ from admanager import AdManager
 from dialogs import x_window
 
 SAVE_QUESTION = "内容が更新されています。\n保存しますか？"
+DESKTOP = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "resources", "desktop")
+
+
+def startup_wm_class(entry):
+    """The StartupWMClass of one of our desktop entries."""
+    with open(os.path.join(DESKTOP, entry), encoding="utf-8") as f:
+        for line in f:
+            if line.startswith("StartupWMClass="):
+                return line.strip().split("=", 1)[1]
+    raise harness.JourneyFailed(f"{entry} names no StartupWMClass")
+
+
+def wm_class(s, wid):
+    """The class part of a window's WM_CLASS, as docks match it against StartupWMClass."""
+    out = subprocess.run(["xprop", "-id", wid, "WM_CLASS"], capture_output=True, text=True, env=s.env).stdout
+    # WM_CLASS(STRING) = "instance", "class"
+    parts = out.split("=", 1)[-1].split(",")
+    return parts[-1].strip().strip('"') if len(parts) == 2 else out.strip()
 
 
 def journey(s):
@@ -47,6 +67,10 @@ def journey(s):
     s.key("Escape")
     harness.wait_until(lambda: not app.dialogs(), what="the about box to close")
 
+    s.step("the main window belongs to its launcher")
+    s.check_equal(wm_class(s, x_window(s, app.pid, "Zelvor管理 - sample.zva")),
+                  startup_wm_class("jp.zelvor.zova_af.desktop"), "zova_af's window class")
+
     s.step("Vessilo's window")
     vessilo = s.start(af.folder, "Vessilo")
     vessilo.main_window()
@@ -55,6 +79,18 @@ def journey(s):
         harness.wait_until(lambda: expected in s.window_names(vessilo.pid), timeout=3, what="Vessilo's caption")
     except harness.JourneyFailed:
         s.check(False, f"Vessilo's caption: expected {expected!r}, found {s.window_names(vessilo.pid)}")
+    s.check_equal(wm_class(s, x_window(s, vessilo.pid, expected)), startup_wm_class("jp.zelvor.Vessilo.desktop"),
+                  "Vessilo's window class")
+
+    s.step("a style file named on Vessilo's command line opens, as a double-click does")
+    style = os.path.join(s.work, "スタイル.zvc")
+    shutil.copy(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "data", "style_all_on.zvc"), style)
+    opened = s.start(af.folder, "Vessilo", style, name="Vessilo")
+    expected = "Zelvor管理 CSSメーカー - スタイル.zvc"
+    try:
+        harness.wait_until(lambda: expected in s.window_names(opened.pid), timeout=10, what="the style file's caption")
+    except harness.JourneyFailed:
+        s.check(False, f"expected {expected!r}, found {s.window_names(opened.pid)}")
     del about
 
 

@@ -59,9 +59,22 @@ def journey(s):
     config = os.path.join(s.env["XDG_CONFIG_HOME"], "zelvor")
     pages = os.path.join(s.env["XDG_CACHE_HOME"], "zelvor", "html")
 
+    s.step("zova_af from the unpacked program folder, a new user: to its window and out")
+    af = AdManager.start(s, folder=program, library=None)
+    af.click_tree("Zelvor管理")
+    af.app.menu("ファイル(F)", "アプリケーションの終了(X)")
+    s.check_equal(af.app.wait_exit(), 0, "exit code of zova_af")
+    with open(os.path.join(config, "zova_af.ini"), "rb") as f:
+        ini = f.read()
+    s.check(b"x_pos=" in ini, "zova_af wrote its window placement into the per-user settings file")
+    # A new user of the package is not sent to a server unasked.
+    s.check(b"check_version=0\r\n" in ini, "the version check is off for a new user of the package")
+
     s.step("zova from the launcher: dump, generate, settings import and export")
     library = os.path.join(s.work, "sample.zva")
-    subprocess.run(["cp", os.path.join(s.dist, "sample.zva"), library], check=True)
+    example = os.path.join(root, "usr", "share", "doc", "zelvor", "examples", "sample.zva")
+    s.require(os.path.exists(example), "the package carries the sample library as an example")
+    subprocess.run(["cp", example, library], check=True)
 
     def run(*args):
         r = subprocess.run([zova, *args], capture_output=True, env=s.env, timeout=60)
@@ -81,15 +94,21 @@ def journey(s):
     s.check(os.path.exists(os.path.join(config, "zova_af.ini")), f"the settings file is in {config}")
     s.check_equal(oct(os.stat(config).st_mode & 0o777), "0o700", "mode of the per-user settings folder")
     s.check('"preview": 1' in run("settings", "export"), "zova settings export reads the per-user file")
+    s.check_equal(oct(os.stat(os.path.join(config, "zova_af.ini")).st_mode & 0o777), "0o600",
+                  "mode of the settings file (it holds the passwords)")
+    s.check_equal(run("--version"), "zova 1.0.0\n", "zova --version")
 
-    s.step("zova_af from the unpacked program folder, to its window and out")
-    af = AdManager.start(s, folder=program, library=None)
-    af.click_tree("Zelvor管理")
-    af.app.menu("ファイル(F)", "アプリケーションの終了(X)")
-    s.check_equal(af.app.wait_exit(), 0, "exit code of zova_af")
-    with open(os.path.join(config, "zova_af.ini"), "rb") as f:
-        ini = f.read()
-    s.check(b"x_pos=" in ini, "zova_af wrote its window placement into the per-user settings file")
+    s.step("both file types open in their program, as the package registers them")
+    share = os.path.join(s.work, "share")
+    shutil.copytree(os.path.join(root, "usr", "share", "applications"), os.path.join(share, "applications"))
+    shutil.copytree(os.path.join(root, "usr", "share", "mime", "packages"), os.path.join(share, "mime", "packages"))
+    subprocess.run(["update-mime-database", os.path.join(share, "mime")], check=True, capture_output=True)
+    subprocess.run(["update-desktop-database", os.path.join(share, "applications")], check=True, capture_output=True)
+    xdg = dict(s.env, XDG_DATA_HOME=share, XDG_DATA_DIRS=share)
+    for mime, entry in (("application/x-zova-af", "jp.zelvor.zova_af.desktop"),
+                        ("application/x-zova-css", "jp.zelvor.Vessilo.desktop")):
+        q = subprocess.run(["xdg-mime", "query", "default", mime], env=xdg, capture_output=True, text=True)
+        s.check_equal(q.stdout.strip(), entry, f"the program for {mime}")
 
     s.step("Vessilo from the unpacked program folder: its preview pages are per user")
     vessilo = s.start(program, "Vessilo")

@@ -608,7 +608,7 @@ private Q_SLOTS:
         QVERIFY(Frame().grab().save(QString::fromLocal8Bit(dir) + u"/main_window.png"_qs));
         QMenu* edit = Frame().menuBar()->findChildren<QMenu*>().value(1);
         Q_UNUSED(edit);
-        CAboutDlg about(u"https://zelvor.example/"_qs, {}, &Frame());
+        CAboutDlg about(u"https://zelvor.jp/"_qs, {}, &Frame());
         about.show();
         QVERIFY(about.grab().save(QString::fromLocal8Bit(dir) + u"/about.png"_qs));
         CAssociationPromptDlg prompt(&Frame());

@@ -150,7 +150,7 @@ private Q_SLOTS:
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    SetUpApplication(app, u"common_ui_test"_qs, QString());
+    SetUpApplication(app, u"common_ui_test"_qs, QString(), u"jp.zelvor.common_ui_test"_qs);
     CommonUiTest test;
     return QTest::qExec(&test, argc, argv);
 }

@@ -513,6 +513,27 @@ private Q_SLOTS:
         QCOMPARE(Rec().szTagID, std::string("myad"));
     }
 
+    void aStyleFileNamedOnTheCommandLineOpens() {
+        QDir(m_dir.path()).mkpath(u"html"_qs);
+        ModuleDir::SetOverride(m_dir.path().toStdString() + "/");
+        {
+            CVessiloApp app;
+            QVERIFY(app.InitInstance({QStringLiteral(ZOVA_TEST_DATA_DIR "/style_all_on.zvc")}));
+            QCOMPARE(app.Frame()->windowTitle(), u"Zelvor管理 CSSメーカー - style_all_on.zvc"_qs);
+            QVERIFY(!app.Doc()->IsModified());
+            app.ExitInstance();
+        }
+        {
+            // A bad file says so, as File→Open does, and leaves a new document.
+            CVessiloApp app;
+            QVERIFY(app.InitInstance({QStringLiteral(ZOVA_TEST_DATA_DIR "/style_bad_signature.zvc")}));
+            QCOMPARE(m_prompter->LastText(), u"ファイルの読み込みに失敗しました。"_qs);
+            QCOMPARE(app.Frame()->windowTitle(), u"Zelvor管理 CSSメーカー - 無題"_qs);
+            app.ExitInstance();
+        }
+        ModuleDir::SetOverride({});
+    }
+
     void exitDeletesTheTemporaryFiles() {
         QDir(m_dir.path()).mkpath(u"html"_qs);
         ModuleDir::SetOverride(m_dir.path().toStdString() + "/");
