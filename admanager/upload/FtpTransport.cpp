@@ -339,6 +339,9 @@ private:
         const int code = ReplyCode(reply);
         if (m_result == CURLE_ABORTED_BY_CALLBACK)
             return Fail(UploadCause::Stopped);
+        // curl wanted a new control connection: the old one is gone.
+        if (m_lost)
+            return Fail(UploadCause::ConnectionLost, reply);
         // Once logged in, the server's own refusal says most: curl may report
         // the data connection it then closed instead.
         if (m_loggedIn && code >= 400) {
@@ -385,8 +388,6 @@ private:
         default:
             break;
         }
-        if (m_lost)
-            return Fail(UploadCause::ConnectionLost, reply);
         if (code == 425 || code == 426 || code == 522)
             return Fail(UploadCause::DataConnection, reply);
         if (code == 421)

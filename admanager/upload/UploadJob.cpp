@@ -300,8 +300,14 @@ UploadOutcome UploadJob::Run() {
                             m_batchFailures[b] = why ? why : UploadFailure{UploadCause::Other, {}};
                         if (m_batchDone)
                             m_batchDone(b, filesSent);
-                        if (transport->Lost())
+                        // The batches after a lost connection are not tried: each
+                        // would fail the same way.
+                        if (transport->Lost()) {
+                            for (std::size_t rest = b + 1; rest < req.batches.size(); ++rest)
+                                m_batchFailures[rest] = {UploadCause::ConnectionLost, {}};
+                            failed = failed || b + 1 < req.batches.size();
                             break;
+                        }
                     }
                     // A connection that could not take a single block is
                     // dropped without the parting lines.

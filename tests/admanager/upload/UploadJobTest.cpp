@@ -197,6 +197,19 @@ TEST_F(UploadJobTest, LostConnectionIsNotSilentlyReplaced) {
     EXPECT_EQ(lines.at(10), T::kUploadFailed);
     EXPECT_EQ(lines.at(13), T::kUploadFailed);
     EXPECT_EQ(log.back(), T::kError);
+
+    // Blocks after the loss are not tried, and say why.
+    UploadRequest two = Request("ad.html");
+    two.batches.push_back(AdBlockBatch(local, "second.html", 0));
+    restarted = false;
+    UploadJob job(two, [&](const std::string& line) {
+        if (line == T::kUploaded && !restarted)
+            restarted = server.Restart();
+    });
+    EXPECT_EQ(job.Run(), UploadOutcome::Failed);
+    ASSERT_EQ(job.BatchFailures().size(), 2u);
+    EXPECT_TRUE(job.BatchesSent()[0]);
+    EXPECT_EQ(job.BatchFailures()[1].cause, UploadCause::ConnectionLost);
 }
 
 TEST_F(UploadJobTest, LeadingSlashIsDroppedButALoneSlashIsKept) {
