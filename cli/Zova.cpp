@@ -2,6 +2,7 @@
 
 #include "cli/Commands.h"
 #include "common/AppPaths.h"
+#include "common/FileOps.h"
 #include "common/ModuleDir.h"
 
 #include <ostream>
@@ -24,6 +25,13 @@ int RunZova(int argc, const char* const* argv, std::ostream& out, std::ostream& 
     app.set_version_flag("--version", std::string("zova ") + ZOVA_VERSION, "Print the version and exit");
 
     CommandContext ctx{out, err};
+    FileOps::SetPrivateFileNotice([&err](const std::string& path) {
+        err << "zova: " << path << " could be read by other users; it is now readable by you alone\n";
+    });
+    // The stream lives only as long as this call.
+    struct NoticeOff {
+        ~NoticeOff() { FileOps::SetPrivateFileNotice({}); }
+    } noticeOff;
     // Applied before any subcommand runs.
     app.parse_complete_callback([&] {
         if (!moduleDir.empty()) {

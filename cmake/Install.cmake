@@ -13,10 +13,24 @@ if(ZOVA_GUI)
 else()
     install(TARGETS zova RUNTIME DESTINATION ${ZOVA_PROGRAM_DIR})
 endif()
+# The compiler's .comment note is dropped from what is shipped, as Debian's
+# packaging tools do.
+install(CODE [[
+    foreach(program zova zova_af Vessilo)
+        set(file "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}/lib/zelvor/${program}")
+        if(EXISTS "${file}")
+            execute_process(COMMAND objcopy --remove-section=.comment "${file}" RESULT_VARIABLE failed)
+            if(failed)
+                message(FATAL_ERROR "objcopy could not drop .comment from ${file}")
+            endif()
+        endif()
+    endforeach()
+]])
 install(FILES ${ZOVA_DIST_DIR}/html/null.html ${ZOVA_DIST_DIR}/html/top.html ${ZOVA_DIST_DIR}/html/asp.html
         DESTINATION ${ZOVA_PROGRAM_DIR}/html)
-install(FILES ${ZOVA_DIST_DIR}/help.html ${ZOVA_DIST_DIR}/zova_af.svg ${ZOVA_DIST_DIR}/zva_document.svg
-        DESTINATION ${ZOVA_PROGRAM_DIR})
+# The icons go to the icon theme only: the windows take theirs from the
+# programs' resources, and a portable copy's own copies are for its association.
+install(FILES ${ZOVA_DIST_DIR}/help.html DESTINATION ${ZOVA_PROGRAM_DIR})
 file(WRITE ${CMAKE_BINARY_DIR}/zelvor-installed
      "This program folder was installed as a package: settings and written pages are kept per user.\n")
 install(FILES ${CMAKE_BINARY_DIR}/zelvor-installed DESTINATION ${ZOVA_PROGRAM_DIR})
@@ -105,6 +119,16 @@ random-rotation JavaScript or several pages, previews them and uploads them
 by FTP. Vessilo writes the style sheets of those blocks with a live preview;
 the command zova exposes the same core for scripting.")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The last commit's time stamps the package's files: the same commit packs to the same bytes.
+execute_process(COMMAND git log -1 --format=%ct WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
+                OUTPUT_VARIABLE ZOVA_COMMIT_TIME OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+if(DEFINED ENV{SOURCE_DATE_EPOCH})
+    set(ZOVA_COMMIT_TIME $ENV{SOURCE_DATE_EPOCH})
+elseif(NOT ZOVA_COMMIT_TIME)
+    set(ZOVA_COMMIT_TIME 0)
+endif()
+set(CPACK_ZOVA_SOURCE_DATE_EPOCH ${ZOVA_COMMIT_TIME})
+set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/FinishDeb.cmake)
 # What the shared libraries do not say: the SVG icon plugin, and (recommended)
 # Qt's Japanese texts and a Japanese font.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6")

@@ -9,6 +9,9 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <sys/stat.h>
+#include <functional>
+#include <mutex>
+#include <set>
 #include <thread>
 #include <unistd.h>
 
@@ -148,6 +151,31 @@ bool WriteWholeFile(const std::string& path, std::string_view data) {
 
 AtomicWriter::~AtomicWriter() { Abort(); }
 
+namespace {
+
+std::mutex g_noticeMutex;
+std::function<void(const std::string&)> g_notice;
+
+// Said once per file and process: a private file that others could read.
+void TellWidened(const std::string& path) {
+    static std::set<std::string> told;
+    std::function<void(const std::string&)> notice;
+    {
+        std::lock_guard lock(g_noticeMutex);
+        if (!g_notice || !told.insert(path).second)
+            return;
+        notice = g_notice;
+    }
+    notice(path);
+}
+
+} // namespace
+
+void SetPrivateFileNotice(std::function<void(const std::string& path)> notice) {
+    std::lock_guard lock(g_noticeMutex);
+    g_notice = std::move(notice);
+}
+
 bool AtomicWriter::Open(const std::string& requested, bool privateFile) {
     Abort();
     m_failed = false;
@@ -180,10 +208,17 @@ bool AtomicWriter::Open(const std::string& requested, bool privateFile) {
         int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, privateFile ? 0600 : 0666);
         if (fd >= 0) {
             struct stat st {};
-            if (privateFile)
-                ::fchmod(fd, 0600);
-            else if (::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+            const bool existed = ::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+            if (privateFile) {
+                // The user's own bits as they were (a read-only copy stays so);
+                // nobody else's.
+                const mode_t mode = existed ? (st.st_mode & 0600) : 0600;
+                ::fchmod(fd, mode);
+                if (existed && (st.st_mode & 077) != 0)
+                    TellWidened(target);
+            } else if (existed) {
                 ::fchmod(fd, st.st_mode & 07777);
+            }
             m_fd = fd;
             m_temp = temp;
             return true;

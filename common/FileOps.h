@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -61,7 +62,8 @@ public:
     AtomicWriter& operator=(const AtomicWriter&) = delete;
 
     // A new file gets the usual mode and a replaced one keeps its own;
-    // privateFile always gives 0600, for files that hold secrets or history.
+    // privateFile (files that hold secrets or history) gives 0600, or keeps the
+    // user's own bits of an existing file and drops everyone else's.
     bool Open(const std::string& target, bool privateFile = false);
     bool Write(std::string_view data);
     // Flushes, closes and renames over the target. False if anything failed so far.
@@ -77,8 +79,12 @@ private:
 };
 
 // Convenience: an atomic replace of a whole file.
-// privateFile: readable by the user alone (0600), whatever the old file had.
+// privateFile: readable by the user alone (0600, or narrower as it was).
 bool ReplaceFileAtomic(const std::string& path, std::string_view data, bool privateFile = false);
+
+// Called (once per file and process) when a private file that others could
+// read or write was made the user's alone, so the program can say so.
+void SetPrivateFileNotice(std::function<void(const std::string& path)> notice);
 
 bool FileExists(const std::string& path);
 bool IsDirectory(const std::string& path);

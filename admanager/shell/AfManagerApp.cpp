@@ -22,7 +22,10 @@
 #include "common/ui/Prompter.h"
 
 #include <QDesktopServices>
+#include <QApplication>
 #include <QFileInfo>
+#include <QPointer>
+#include <QStatusBar>
 #include <QGuiApplication>
 #include <QProcess>
 #include <QStandardPaths>
@@ -141,6 +144,20 @@ bool CAfManagerApp::InitInstance(const QStringList& arguments) {
     m_doc = std::make_unique<CAfManagerDoc>(m_settings.lastFile, m_settings, m_aspList);
     m_doc->SetFtpHosts(&m_ftpList);
     m_frame = std::make_unique<CMainFrame>(*m_doc, GeometryOf(m_settings));
+    // A settings or history file that others could read is made private when
+    // written; the status bar says so, once per file (writes may come from the
+    // publishing worker, hence the queued call).
+    FileOps::SetPrivateFileNotice([frame = QPointer<CMainFrame>(m_frame.get())](const std::string& path) {
+        const QString text = u"「"_qs + QString::fromStdString(path) +
+                             u"」はほかのユーザも読める状態だったため、本人だけが読み書きできるようにしました。"_qs;
+        QMetaObject::invokeMethod(
+            qApp,
+            [frame, text] {
+                if (frame)
+                    frame->statusBar()->showMessage(text, 15000);
+            },
+            Qt::QueuedConnection);
+    });
     InstallCommands();
     m_doc->OnFirstInit();
 

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -91,6 +92,34 @@ TEST(FileOpsTest, RemoveDirRemovesFilesAndDirectory) {
     ASSERT_TRUE(FileOps::WriteWholeFile(work + "/b.txt", "b"));
     EXPECT_TRUE(FileOps::RemoveDirRetry(work));
     EXPECT_FALSE(FileOps::IsDirectory(work));
+}
+
+} // namespace
+
+namespace {
+
+TEST(FileOpsTest, APrivateFileOthersCouldReadIsMadePrivateAndSaidOnce) {
+    TempDir dir;
+    const std::string path = dir / "zova_af.ini";
+    std::vector<std::string> told;
+    FileOps::SetPrivateFileNotice([&told](const std::string& p) { told.push_back(p); });
+    ASSERT_TRUE(FileOps::WriteWholeFile(path, "old"));
+    ::chmod(path.c_str(), 0644);
+    ASSERT_TRUE(FileOps::ReplaceFileAtomic(path, "a", true));
+    ASSERT_TRUE(FileOps::ReplaceFileAtomic(path, "b", true));
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_EQ(told, std::vector<std::string>{path}) << "said once";
+    // Narrower stays narrower.
+    const std::string mine = dir / "known_hosts";
+    ASSERT_TRUE(FileOps::WriteWholeFile(mine, "x"));
+    ::chmod(mine.c_str(), 0200);
+    ASSERT_TRUE(FileOps::ReplaceFileAtomic(mine, "y", true));
+    ASSERT_EQ(::stat(mine.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0200u);
+    EXPECT_EQ(told.size(), 1u);
+    FileOps::SetPrivateFileNotice({});
 }
 
 } // namespace
