@@ -296,8 +296,9 @@ void PublishRun::Run() {
         m_progress(m_total, m_total);
     if (m_recordFailed)
         log(PublishTexts::kRecordUnwritable);
-    for (const std::string& line : Summary())
-        log(line);
+    if (m_options.logSummary)
+        for (const std::string& line : Summary())
+            log(line);
 }
 
 std::vector<std::string> PublishSummary(const std::vector<PublishItemOutcome>& outcomes,

@@ -90,6 +90,9 @@ struct PublishOptions {
     // before it is sent and written again only once it stands on the server,
     // so a broken run is always sent again by the next.
     std::string recordPath;
+    // The run ends its log with its summary; a window that runs again after a
+    // trust question writes its own, over every run.
+    bool logSummary = true;
     std::map<int, std::string> passphrases; // per host index
 };
 

@@ -152,6 +152,9 @@ class PublishJourney:
         wait_until(lambda: self.summary(dlg) == "公開: 4件、変更なし: 0件、失敗: 1件、停止: 1件", timeout=10,
                    what="the summary with D1 published")
         s.check("== ブログ/記事下 A1" in list_lines(log), "the first run's log is kept")
+        s.check("公開: 4件、変更なし: 0件、失敗: 1件、停止: 1件" in list_lines(log) and
+                "公開: 1件、変更なし: 0件、失敗: 0件、停止: 0件" not in list_lines(log),
+                "the log ends with the same summary, not the second run's alone")
         s.check_equal(self.app.find("progress bar", "進行状況", within=dlg).queryValue().currentValue,
                       self.app.find("progress bar", "進行状況", within=dlg).queryValue().maximumValue,
                       "the progress bar ends full")

@@ -66,11 +66,11 @@ CPublishDlg::CPublishDlg(const AdLibrary& library, std::string libraryPath, FtpH
     m_recordPath = AppPaths::StateDir() + PublishRecord::kFileName;
 
     auto* top = new QVBoxLayout(this);
-    auto* intro = new QLabel(u"出力先が設定された広告項目です。チェックした項目をHTML出力し、FTPの設定がある項目は"
+    m_intro = new QLabel(u"出力先が設定された広告項目です。チェックした項目をHTML出力し、FTPの設定がある項目は"
                              u"変更されたファイルをアップロードします。"_qs,
                              this);
-    intro->setWordWrap(true);
-    top->addWidget(intro);
+    m_intro->setWordWrap(true);
+    top->addWidget(m_intro);
 
     m_list = new QTreeWidget(this);
     m_list->setAccessibleName(u"広告項目一覧"_qs);
@@ -157,6 +157,10 @@ void CPublishDlg::Plan() {
 void CPublishDlg::FillRows() {
     QSignalBlocker block(m_list);
     m_list->clear();
+    // An empty list says why rather than nothing.
+    if (m_items.empty())
+        m_intro->setText(u"出力先が設定された広告項目がありません。広告項目の「HTML生成...」で"
+                         u"■HTML出力先■の「ローカル」を設定すると、ここに並びます。"_qs);
     for (const PublishItem& item : m_items) {
         auto* row = new QTreeWidgetItem(m_list);
         row->setText(kItem, QString::fromStdString(item.label));
@@ -217,6 +221,7 @@ void CPublishDlg::Start(bool again) {
     options.allFiles = m_allFiles->isChecked();
     options.knownHostsPath = KnownHostsPath();
     options.recordPath = m_recordPath;
+    options.logSummary = false;
     std::set<int> asked;
     for (const PublishItem& item : chosen) {
         if (!item.Uploads() || !asked.insert(item.hostIndex).second)
@@ -297,6 +302,9 @@ void CPublishDlg::OnWorkerEnded() {
     }
     const std::vector<std::string> summary = PublishSummary(outcomes, labels);
     m_summary->setText(QString::fromStdString(summary.front()));
+    // Every item counted once, across a run again after a trust question.
+    for (const std::string& line : summary)
+        AppendLog(QString::fromStdString(line));
     m_busy.store(false);
     SetRunning(false);
 

@@ -59,6 +59,7 @@ private:
     std::vector<std::size_t> m_running; // rows of the items of the current run
     std::map<std::size_t, PublishItemOutcome> m_outcomes; // by row, since 開始 was pressed
 
+    QLabel* m_intro = nullptr;
     QTreeWidget* m_list = nullptr;
     QCheckBox* m_allFiles = nullptr;
     QProgressBar* m_progress = nullptr;

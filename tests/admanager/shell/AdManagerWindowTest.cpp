@@ -9,6 +9,7 @@
 #include "admanager/shell/AssociationPromptDlg.h"
 #include "admanager/shell/SplashWnd.h"
 #include "admanager/shell/MainFrame.h"
+#include "admanager/upload/ui/PublishDlg.h"
 #include "common/FileOps.h"
 #include "common/IniProfile.h"
 #include "common/InstanceLock.h"
@@ -20,6 +21,7 @@
 #include <QCheckBox>
 #include <QFileInfo>
 #include <QIcon>
+#include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTimer>
@@ -645,6 +647,18 @@ private Q_SLOTS:
                  qPrintable(m_prompter->shown.front().text));
         app.MainFrame()->close();
         app.ExitInstance();
+    }
+
+    void anEmptyPublishWindowSaysWhy() {
+        AdLibrary library;
+        InitEmptyLibrary(library);
+        FtpHostList hosts;
+        AppSettings settings;
+        CPublishDlg dialog(library, {}, hosts, m_module.path().toStdString() + "/", settings);
+        bool said = false;
+        for (QLabel* label : dialog.findChildren<QLabel*>())
+            said = said || label->text().startsWith(u"出力先が設定された広告項目がありません。"_qs);
+        QVERIFY(said);
     }
 
     void secondCopyIsRefusedAndWritesNothing() {
