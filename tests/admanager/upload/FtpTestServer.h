@@ -85,6 +85,33 @@ inline void StopProcess(pid_t& pid) {
     pid = -1;
 }
 
+// A server on 127.0.0.1 that takes connections and never says a word, for as
+// long as this object lives; Port() is 0 when it could not listen.
+class SilentServer {
+public:
+    SilentServer() {
+        m_fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof addr;
+        if (m_fd >= 0 && ::bind(m_fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
+            ::listen(m_fd, 8) == 0 && ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&addr), &len) == 0)
+            m_port = ntohs(addr.sin_port);
+    }
+    ~SilentServer() {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    SilentServer(const SilentServer&) = delete;
+    SilentServer& operator=(const SilentServer&) = delete;
+    int Port() const { return m_port; }
+
+private:
+    int m_fd = -1;
+    int m_port = 0;
+};
+
 // A pyftpdlib server on 127.0.0.1, serving root with write access for one
 // user, for as long as this object lives. With a PEM file (key and
 // certificate) it speaks FTP over TLS only: no login and no data before TLS.

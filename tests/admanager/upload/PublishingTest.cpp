@@ -167,15 +167,9 @@ TEST_F(PublishingTest, RecordFileSurvivesDamageAndConcurrentWriters) {
 
 TEST_F(PublishingTest, StopFromAnotherThreadEndsAWaitingHost) {
     // A server that takes the connection and never greets.
-    int listener = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-    ASSERT_EQ(::listen(listener, 4), 0);
-    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &len), 0);
-    FtpHostList hosts = Hosts(ntohs(addr.sin_port));
+    testutil::SilentServer silent;
+    ASSERT_NE(silent.Port(), 0);
+    FtpHostList hosts = Hosts(silent.Port());
     hosts.entries[0].protocol = FtpProtocol::Ftp;
 
     LibraryNode a, b, local;
@@ -207,7 +201,6 @@ TEST_F(PublishingTest, StopFromAnotherThreadEndsAWaitingHost) {
     }
     run.RequestStop();
     worker.join();
-    ::close(listener);
 
     using R = PublishItemOutcome::Result;
     EXPECT_EQ(run.Outcomes()[0].result, R::Stopped);

@@ -333,20 +333,14 @@ namespace {
 
 TEST(UploadTimeout, AServerThatNeverAnswersSaysSo) {
     // Takes connections and never says a word.
-    int listener = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-    ASSERT_EQ(::listen(listener, 4), 0);
-    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &len), 0);
+    testutil::SilentServer silent;
+    ASSERT_NE(silent.Port(), 0);
     for (FtpProtocol protocol : {FtpProtocol::Ftp, FtpProtocol::Sftp}) {
         UploadRequest r;
         r.host = FtpHostEntry::New();
         r.host.host = "127.0.0.1";
         r.host.protocol = protocol;
-        r.host.port = ntohs(addr.sin_port);
+        r.host.port = silent.Port();
         r.timeouts = {1, 1, 1};
         r.batches.push_back(UploadBatch{{UploadFile{"/local/a.html", "a.html", std::string("x")}}});
         Lines log;
@@ -355,7 +349,6 @@ TEST(UploadTimeout, AServerThatNeverAnswersSaysSo) {
         EXPECT_EQ(job.Failure().cause, UploadCause::Timeout) << static_cast<int>(protocol) << ": " << log.at(3);
         EXPECT_EQ(log.at(3), "原因: サーバから応答がありません（タイムアウト）。") << static_cast<int>(protocol);
     }
-    ::close(listener);
 }
 
 } // namespace
