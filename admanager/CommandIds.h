@@ -23,6 +23,10 @@ constexpr int EditCopy = 57634;
 constexpr int EditCut = 57635;
 constexpr int EditPaste = 57637;
 constexpr int EditUndo = 57643;
+constexpr int EditRedo = 57644;
+// The document's history (the menu entries; the keys go through EditUndo / EditRedo).
+constexpr int Undo = 32794;
+constexpr int Redo = 32795;
 constexpr int SelectAll = 32779;
 
 constexpr int ViewToolbar = 59392;

@@ -417,15 +417,13 @@ std::size_t HeadSize(std::string_view header, std::uint64_t fileSize) {
 
 namespace {
 
-// Packs the library's live nodes, one entry each, through sink.
-bool PackLibrary(const AdLibrary& library, const std::function<bool(std::string_view)>& sink) {
+// The entries of the library's live nodes: their names and the node of each.
+bool CollectEntries(const AdLibrary& library, std::vector<std::string>& names, std::vector<const LibraryNode*>& nodes) {
     std::vector<const LibraryNode*> live;
     CollectLive(library.root, live);
     // One entry per identifier; a later node of the same identifier takes its place,
     // as its file overwrote the earlier one's.
     std::unordered_map<std::string, std::size_t> index;
-    std::vector<std::string> names;
-    std::vector<const LibraryNode*> nodes;
     for (const LibraryNode* node : live) {
         // An identifier that is not a plain short name cannot name its entry.
         if (!IsSafeNodeId(node->id))
@@ -438,6 +436,15 @@ bool PackLibrary(const AdLibrary& library, const std::function<bool(std::string_
             nodes[it->second] = node;
         }
     }
+    return true;
+}
+
+// Packs the library's live nodes, one entry each, through sink.
+bool PackLibrary(const AdLibrary& library, const std::function<bool(std::string_view)>& sink) {
+    std::vector<std::string> names;
+    std::vector<const LibraryNode*> nodes;
+    if (!CollectEntries(library, names, nodes))
+        return false;
     std::vector<std::size_t> sizes;
     sizes.reserve(nodes.size());
     for (const LibraryNode* node : nodes)
@@ -464,6 +471,35 @@ bool ReadLibrary(AdLibrary& library, const std::vector<ZvaContainer::Entry>& ent
 }
 
 } // namespace
+
+StepwiseEncoding::StepwiseEncoding(const AdLibrary& library) {
+    m_ok = CollectEntries(library, m_names, m_nodes);
+    m_entries.reserve(m_nodes.size());
+}
+
+bool StepwiseEncoding::Step(std::chrono::steady_clock::time_point deadline) {
+    // A node of the largest kind encodes in well under a millisecond: the
+    // deadline is checked after each.
+    while (m_ok && m_entries.size() < m_nodes.size()) {
+        m_entries.push_back(EncodeNodeFile(*m_nodes[m_entries.size()]));
+        if (std::chrono::steady_clock::now() >= deadline)
+            break;
+    }
+    return Done();
+}
+
+bool StepwiseEncoding::Done() const { return !m_ok || m_entries.size() == m_nodes.size(); }
+
+bool StepwiseEncoding::Pack(const std::function<bool(std::string_view)>& sink) const {
+    if (!m_ok || !Done())
+        return false;
+    std::vector<std::size_t> sizes;
+    sizes.reserve(m_entries.size());
+    for (const std::string& entry : m_entries)
+        sizes.push_back(entry.size());
+    return ZvaContainer::Pack(
+        m_names, sizes, [this](std::size_t i, std::string& out) { out.append(m_entries[i]); }, sink);
+}
 
 bool EncodeLibrary(const AdLibrary& library, std::string& out) {
     out.clear();

@@ -2,6 +2,7 @@
 
 #include "admanager/library/LibraryNode.h"
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -70,6 +71,27 @@ std::string EncodeNodeFile(const LibraryNode& node);
 // The container of a whole library, one entry per live node. False when a live
 // node's identifier cannot name an entry.
 bool EncodeLibrary(const AdLibrary& library, std::string& out);
+
+// The container of a library built a few nodes at a time, so a user-interface
+// thread never waits for a whole large library; once done it holds no reference
+// to the library and can be packed on another thread. The library must not
+// change between the first and the last step.
+class StepwiseEncoding {
+public:
+    explicit StepwiseEncoding(const AdLibrary& library);
+    // Encodes nodes until deadline; true when nothing is left to encode.
+    bool Step(std::chrono::steady_clock::time_point deadline);
+    bool Done() const;
+    // The same bytes EncodeLibrary gives, through sink; false when an identifier
+    // cannot name an entry or the encoding is not done.
+    bool Pack(const std::function<bool(std::string_view)>& sink) const;
+
+private:
+    bool m_ok = false;
+    std::vector<std::string> m_names;
+    std::vector<const LibraryNode*> m_nodes;
+    std::vector<std::string> m_entries;
+};
 
 // Reads the library from a container held in memory; on failure the library
 // holds what could be read (at least an empty root). Nodes whose entry is

@@ -2,6 +2,7 @@
 
 #include "common/Cp932.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <mutex>
 
@@ -50,6 +51,14 @@ void LibraryNode::CopyFieldsFrom(const LibraryNode& other) {
     for (int i = 0; i < 3; ++i)
         layout[i] = other.layout[i];
     ftpHost = other.ftpHost;
+}
+
+bool LibraryNode::SameFields(const LibraryNode& o) const {
+    return flags == o.flags && title == o.title && comment == o.comment && outputPath == o.outputPath &&
+           ftpUpload == o.ftpUpload && remoteFile == o.remoteFile && styleSheet == o.styleSheet &&
+           tagClass == o.tagClass && columnIndex == o.columnIndex && rowLimit == o.rowLimit &&
+           rowCount == o.rowCount && multiPage == o.multiPage && layout[0] == o.layout[0] &&
+           layout[1] == o.layout[1] && layout[2] == o.layout[2] && ftpHost == o.ftpHost;
 }
 
 void LibraryNode::CutTexts() {
@@ -179,4 +188,73 @@ bool IsSafeNodeId(const std::string& id) {
             return false;
     }
     return true;
+}
+
+NodeSlot FindSlot(LibraryNode& root, const LibraryNode* node) {
+    for (std::size_t i = 0; i < root.children.size(); ++i) {
+        LibraryNode& child = *root.children[i];
+        if (&child == node)
+            return {&root, i};
+        if (NodeSlot inner = FindSlot(child, node); inner.parent)
+            return inner;
+    }
+    return {};
+}
+
+std::unique_ptr<LibraryNode> DetachChild(LibraryNode& parent, std::size_t index) {
+    if (index >= parent.children.size())
+        return nullptr;
+    std::unique_ptr<LibraryNode> child = std::move(parent.children[index]);
+    parent.children.erase(parent.children.begin() + static_cast<std::ptrdiff_t>(index));
+    return child;
+}
+
+LibraryNode& InsertChild(LibraryNode& parent, std::size_t index, std::unique_ptr<LibraryNode> child) {
+    index = std::min(index, parent.children.size());
+    return **parent.children.insert(parent.children.begin() + static_cast<std::ptrdiff_t>(index), std::move(child));
+}
+
+namespace {
+
+template <typename Visit> void VisitLive(LibraryNode& node, Visit&& visit) {
+    visit(node);
+    for (auto& child : node.children)
+        if (!child->IsDeleted())
+            VisitLive(*child, visit);
+}
+
+} // namespace
+
+std::vector<std::string> SubtreeIds(const LibraryNode& node) {
+    std::vector<std::string> ids;
+    VisitLive(const_cast<LibraryNode&>(node), [&ids](LibraryNode& n) { ids.push_back(n.id); });
+    return ids;
+}
+
+void SetSubtreeIds(LibraryNode& node, const std::vector<std::string>& ids) {
+    std::size_t i = 0;
+    VisitLive(node, [&](LibraryNode& n) {
+        if (i < ids.size())
+            n.id = ids[i++];
+    });
+}
+
+void RenewSubtreeIds(LibraryNode& node) {
+    VisitLive(node, [](LibraryNode& n) { n.id = MakeNodeId(); });
+}
+
+void MoveBanner(LibraryNode& item, std::size_t from, std::size_t to) {
+    auto& list = item.banners;
+    if (from >= list.size() || to >= list.size() || from == to)
+        return;
+    std::unique_ptr<Banner> banner = std::move(list[from]);
+    list.erase(list.begin() + static_cast<std::ptrdiff_t>(from));
+    list.insert(list.begin() + static_cast<std::ptrdiff_t>(to), std::move(banner));
+}
+
+std::size_t BannerIndex(const LibraryNode& item, const Banner* banner) {
+    for (std::size_t i = 0; i < item.banners.size(); ++i)
+        if (item.banners[i].get() == banner)
+            return i;
+    return std::string::npos;
 }

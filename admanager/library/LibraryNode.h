@@ -58,6 +58,7 @@ struct Banner {
     std::int32_t live = 1;
 
     bool IsLive() const { return live != 0; }
+    bool operator==(const Banner&) const = default;
     // Cuts every text to its kept length at a character boundary.
     void CutTexts();
 };
@@ -96,6 +97,8 @@ struct LibraryNode {
 
     // Copies every field but the identifier and the lists.
     void CopyFieldsFrom(const LibraryNode& other);
+    // Every field but the identifier and the lists is equal.
+    bool SameFields(const LibraryNode& other) const;
     // Cuts every text to its kept length at a character boundary.
     void CutTexts();
 };
@@ -133,6 +136,31 @@ int CountLiveBanners(const LibraryNode& node);
 Banner& AppendBanner(LibraryNode& item);
 void ResetLibrary(AdLibrary& library);
 void InitEmptyLibrary(AdLibrary& library);
+
+// Steps of the editing history. Each has an exact inverse, so a history that
+// replays them in reverse gets back the same objects in the same places.
+
+// Where a node sits in its parent's list.
+struct NodeSlot {
+    LibraryNode* parent = nullptr;
+    std::size_t index = 0;
+};
+// The slot of node below root; parent null when node is root or not found.
+NodeSlot FindSlot(LibraryNode& root, const LibraryNode* node);
+// Takes a child out of its parent's list (the node and its subtree stay whole).
+std::unique_ptr<LibraryNode> DetachChild(LibraryNode& parent, std::size_t index);
+// Puts a child back at index (at the end when index is past it).
+LibraryNode& InsertChild(LibraryNode& parent, std::size_t index, std::unique_ptr<LibraryNode> child);
+// The identifiers of node and its live descendants, in pre-order.
+std::vector<std::string> SubtreeIds(const LibraryNode& node);
+// Sets them back in the same order.
+void SetSubtreeIds(LibraryNode& node, const std::vector<std::string>& ids);
+// Draws fresh identifiers for node and its live descendants, in the order a copy draws them.
+void RenewSubtreeIds(LibraryNode& node);
+// Moves the banner at from to index to of the item's list.
+void MoveBanner(LibraryNode& item, std::size_t from, std::size_t to);
+// The list index of a banner; npos when it is not the item's.
+std::size_t BannerIndex(const LibraryNode& item, const Banner* banner);
 
 // An identifier that can name a node file: 1 to 20 bytes, no path separators,
 // no control characters, not "." or "..". Identifiers come from files and JSON.

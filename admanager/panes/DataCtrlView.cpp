@@ -76,21 +76,21 @@ CDataCtrlView::CDataCtrlView(CAfManagerDoc& doc, QWidget* parent)
 
     connect(m_ui->aspComboBox, &QComboBox::activated, this, &CDataCtrlView::OnAspActivated);
     connect(m_ui->advertiserLineEdit, &QLineEdit::textChanged, this,
-            [this] { Store([this](Banner& b) { b.advertiser = ShortText(m_ui->advertiserLineEdit); }); });
+            [this] { Store(BannerEditStep::Advertiser, [this](Banner& b) { b.advertiser = ShortText(m_ui->advertiserLineEdit); }); });
     connect(m_ui->nameLineEdit, &QLineEdit::textChanged, this,
-            [this] { Store([this](Banner& b) { b.name = ShortText(m_ui->nameLineEdit); }); });
+            [this] { Store(BannerEditStep::Name, [this](Banner& b) { b.name = ShortText(m_ui->nameLineEdit); }); });
     connect(m_ui->cpmLineEdit, &QLineEdit::textChanged, this,
-            [this] { Store([this](Banner& b) { b.cpm = NumberText(m_ui->cpmLineEdit); }); });
+            [this] { Store(BannerEditStep::Cpm, [this](Banner& b) { b.cpm = NumberText(m_ui->cpmLineEdit); }); });
     connect(m_ui->cpcLineEdit, &QLineEdit::textChanged, this,
-            [this] { Store([this](Banner& b) { b.cpc = NumberText(m_ui->cpcLineEdit); }); });
+            [this] { Store(BannerEditStep::Cpc, [this](Banner& b) { b.cpc = NumberText(m_ui->cpcLineEdit); }); });
     connect(m_ui->fixedRateLineEdit, &QLineEdit::textChanged, this,
-            [this] { Store([this](Banner& b) { b.fixedRate = NumberText(m_ui->fixedRateLineEdit); }); });
+            [this] { Store(BannerEditStep::FixedRate, [this](Banner& b) { b.fixedRate = NumberText(m_ui->fixedRateLineEdit); }); });
     connect(m_ui->fixedFeeLineEdit, &QLineEdit::textChanged, this,
-            [this] { Store([this](Banner& b) { b.fixedFee = NumberText(m_ui->fixedFeeLineEdit); }); });
+            [this] { Store(BannerEditStep::FixedFee, [this](Banner& b) { b.fixedFee = NumberText(m_ui->fixedFeeLineEdit); }); });
     connect(m_ui->commentPlainTextEdit, &QPlainTextEdit::textChanged, this,
-            [this] { Store([this](Banner& b) { b.comment = LongText(m_ui->commentPlainTextEdit); }); });
+            [this] { Store(BannerEditStep::Comment, [this](Banner& b) { b.comment = LongText(m_ui->commentPlainTextEdit); }); });
     connect(m_ui->tagPlainTextEdit, &QPlainTextEdit::textChanged, this,
-            [this] { Store([this](Banner& b) { b.tag = LongText(m_ui->tagPlainTextEdit); }); });
+            [this] { Store(BannerEditStep::Tag, [this](Banner& b) { b.tag = LongText(m_ui->tagPlainTextEdit); }); });
     connect(m_ui->tagCheckBox, &QCheckBox::clicked, this, &CDataCtrlView::UpdateTagPreview);
     m_ui->tagPlainTextEdit->installEventFilter(this);
 
@@ -196,21 +196,22 @@ void CDataCtrlView::RefillAspList() {
     SelectAspPrefix(shown);
 }
 
-void CDataCtrlView::Store(const std::function<void(Banner&)>& apply) {
+void CDataCtrlView::Store(int field, const std::function<void(Banner&)>& apply) {
     if (!m_ready)
         return;
     Banner* banner = m_doc.State().currentBanner;
     if (!banner)
         return;
+    const Banner old = *banner;
     apply(*banner);
     if (m_doc.ListView())
         m_doc.ListView()->Refresh(0);
-    m_doc.SetModifiedFlag();
+    m_doc.RecordBannerEdit(*banner, static_cast<BannerEditStep::Field>(field), old);
 }
 
 void CDataCtrlView::OnAspActivated(int index) {
     QComboBox* combo = m_ui->aspComboBox;
-    Store([combo, index](Banner& b) {
+    Store(BannerEditStep::Asp, [combo, index](Banner& b) {
         b.asp = index >= 0 ? Cp932Qt::FromQt(combo->itemText(index)) : std::string();
         Cp932::CutTo(b.asp, kShortTextBytes);
     });

@@ -58,7 +58,8 @@ private:
     void SetFieldsEnabled(bool enabled);
     void Navigate(const char* page);
     // Stores a change into the current banner, then updates the row and the modified flag.
-    void Store(const std::function<void(Banner&)>& apply);
+    // field is a BannerEditStep::Field: typing into one field is one step of the history.
+    void Store(int field, const std::function<void(Banner&)>& apply);
     void OnAspActivated(int index);
 
     CAfManagerDoc& m_doc;

@@ -10,14 +10,20 @@
 #include "common/ui/Cp932Qt.h"
 #include "common/ui/TextLimit.h"
 
+#include <QApplication>
 #include <QGridLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStyle>
 #include <QTableWidget>
+#include <algorithm>
 
 namespace {
 
@@ -28,9 +34,98 @@ constexpr std::size_t kCommentBytes = 510;
 
 } // namespace
 
+// ---------------------------------------------------------------- BannerTable
+
+BannerTable::BannerTable(QWidget* parent) : QTableWidget(parent) {}
+
+void BannerTable::mousePressEvent(QMouseEvent* event) {
+    m_pressRow = -1;
+    if (event->button() == Qt::LeftButton) {
+        m_pressPos = event->position().toPoint();
+        m_pressRow = rowAt(m_pressPos.y());
+    }
+    QTableWidget::mousePressEvent(event);
+}
+
+int BannerTable::DropRowAt(int y) const {
+    const int row = rowAt(y);
+    if (row >= 0)
+        return row;
+    return y < 0 ? 0 : rowCount() - 1;
+}
+
+void BannerTable::mouseMoveEvent(QMouseEvent* event) {
+    const QPoint pos = event->position().toPoint();
+    if (!m_dragging && (event->buttons() & Qt::LeftButton) && m_pressRow >= 0 && rowCount() > 1 &&
+        (pos - m_pressPos).manhattanLength() >= QApplication::startDragDistance()) {
+        m_dragging = true;
+        viewport()->setCursor(Qt::DragMoveCursor);
+    }
+    if (!m_dragging) {
+        QTableWidget::mouseMoveEvent(event);
+        return;
+    }
+    // Near an edge the rows scroll, so any place of a long list can be reached.
+    const int edge = verticalHeader()->defaultSectionSize();
+    if (pos.y() < edge)
+        verticalScrollBar()->setValue(verticalScrollBar()->value() - 1);
+    else if (pos.y() > viewport()->height() - edge)
+        verticalScrollBar()->setValue(verticalScrollBar()->value() + 1);
+    m_dropRow = DropRowAt(pos.y());
+    viewport()->update();
+}
+
+void BannerTable::mouseReleaseEvent(QMouseEvent* event) {
+    if (m_dragging && event->button() == Qt::LeftButton) {
+        const int from = m_pressRow;
+        const int to = DropRowAt(event->position().toPoint().y());
+        StopDrag();
+        if (from >= 0 && to >= 0 && from != to)
+            Q_EMIT rowDropped(from, to);
+        return;
+    }
+    m_pressRow = -1;
+    QTableWidget::mouseReleaseEvent(event);
+}
+
+void BannerTable::StopDrag() {
+    m_dragging = false;
+    m_pressRow = -1;
+    m_dropRow = -1;
+    viewport()->unsetCursor();
+    setState(NoState);
+    viewport()->update();
+}
+
+void BannerTable::keyPressEvent(QKeyEvent* event) {
+    if (m_dragging && event->key() == Qt::Key_Escape) {
+        StopDrag();
+        return;
+    }
+    if (event->modifiers() == Qt::AltModifier && (event->key() == Qt::Key_Up || event->key() == Qt::Key_Down)) {
+        Q_EMIT moveRequested(event->key() == Qt::Key_Up ? -1 : 1);
+        return;
+    }
+    QTableWidget::keyPressEvent(event);
+}
+
+void BannerTable::paintEvent(QPaintEvent* event) {
+    QTableWidget::paintEvent(event);
+    if (!m_dragging || m_dropRow < 0 || m_dropRow == m_pressRow)
+        return;
+    // Where the row will land: above the target when moving up, below it when moving down.
+    int y = rowViewportPosition(m_dropRow);
+    if (m_dropRow > m_pressRow)
+        y += rowHeight(m_dropRow);
+    QPainter painter(viewport());
+    painter.fillRect(0, y - 1, viewport()->width(), 3, palette().color(QPalette::Highlight));
+}
+
+// ---------------------------------------------------------------- CRightView
+
 CRightView::CRightView(CAfManagerDoc& doc, QWidget* parent)
     : QWidget(parent), m_doc(doc), m_title(new QLineEdit(this)), m_comment(new QLineEdit(this)),
-      m_generate(new QPushButton(u"HTML生成..."_qs, this)), m_list(new QTableWidget(this)) {
+      m_generate(new QPushButton(u"HTML生成..."_qs, this)), m_list(new BannerTable(this)) {
     setObjectName(u"rightView"_qs);
     m_title->setObjectName(u"titleLineEdit"_qs);
     m_comment->setObjectName(u"commentLineEdit"_qs);
@@ -83,6 +178,8 @@ CRightView::CRightView(CAfManagerDoc& doc, QWidget* parent)
     connect(m_list, &QWidget::customContextMenuRequested, this, &CRightView::OnListContextMenu);
     connect(m_list->horizontalHeader(), &QHeaderView::sectionClicked, this, &CRightView::SortByColumn);
     connect(m_generate, &QPushButton::clicked, this, &CRightView::OnGenerateHtml);
+    connect(m_list, &BannerTable::rowDropped, this, &CRightView::MoveRow);
+    connect(m_list, &BannerTable::moveRequested, this, &CRightView::MoveSelected);
     m_doc.SetListView(this);
     Refresh(99);
 }
@@ -112,6 +209,7 @@ void CRightView::Refresh(int what) {
         return;
     }
     m_ready = false;
+    m_sorted = false;
     m_title->clear();
     m_comment->clear();
     m_list->setRowCount(0);
@@ -199,6 +297,59 @@ void CRightView::SelectRow(int row) {
     }
 }
 
+bool CRightView::SelectBanner(const Banner* banner) {
+    bool ready = m_ready;
+    m_ready = false;
+    int found = -1;
+    for (int row = 0; banner && row < m_list->rowCount(); ++row)
+        if (RowBanner(row) == banner)
+            found = row;
+    SelectRow(found);
+    m_ready = ready;
+    return found >= 0;
+}
+
+void CRightView::ShowModelOrder() {
+    if (!m_sorted)
+        return;
+    Q_EMIT m_doc.statusMessage(u"列の並べ替えを解除し、保存される順序で表示しました。"_qs);
+}
+
+void CRightView::MoveRow(int from, int to) {
+    Banner* banner = RowBanner(from);
+    Banner* target = RowBanner(to);
+    if (!banner || !target || banner == target)
+        return;
+    ShowModelOrder();
+    m_doc.MoveBannerTo(*banner, *target);
+}
+
+void CRightView::MoveSelected(int delta) {
+    const LibraryNode* node = m_doc.State().currentNode;
+    Banner* banner = m_doc.State().currentBanner;
+    if (!node || !node->IsAdItem() || !banner)
+        return;
+    // The neighbour in the item's order, whatever the rows show.
+    std::vector<Banner*> live;
+    for (const auto& b : node->banners)
+        if (b->IsLive())
+            live.push_back(b.get());
+    auto it = std::find(live.begin(), live.end(), banner);
+    if (it == live.end())
+        return;
+    const auto index = it - live.begin() + delta;
+    if (index < 0 || index >= static_cast<long>(live.size())) {
+        ShowModelOrder();
+        if (m_sorted) {
+            Refresh(99);
+            SelectBanner(banner);
+        }
+        return;
+    }
+    ShowModelOrder();
+    m_doc.MoveBannerTo(*banner, *live[static_cast<std::size_t>(index)]);
+}
+
 int CRightView::SelectedRow() const {
     const QList<QTableWidgetItem*> items = m_list->selectedItems();
     return items.isEmpty() ? -1 : items.constFirst()->row();
@@ -238,20 +389,24 @@ void CRightView::OnTitleEdited() {
     LibraryNode* node = m_doc.State().currentNode;
     if (!m_ready || !node)
         return;
+    LibraryNode old;
+    old.CopyFieldsFrom(*node);
     node->title = Cp932Qt::FromQt(m_title->text());
     Cp932::CutTo(node->title, kTitleBytes);
     if (m_doc.TreeView())
         m_doc.TreeView()->RetitleSelected();
-    m_doc.SetModifiedFlag();
+    m_doc.RecordNodeEdit(*node, NodeEditStep::Title, old);
 }
 
 void CRightView::OnCommentEdited() {
     LibraryNode* node = m_doc.State().currentNode;
     if (!m_ready || !node)
         return;
+    LibraryNode old;
+    old.CopyFieldsFrom(*node);
     node->comment = Cp932Qt::FromQt(m_comment->text());
     Cp932::CutTo(node->comment, kCommentBytes);
-    m_doc.SetModifiedFlag();
+    m_doc.RecordNodeEdit(*node, NodeEditStep::Comment, old);
 }
 
 void CRightView::OnRowSelectionChanged() {
@@ -265,6 +420,7 @@ void CRightView::SortByColumn(int column) {
     std::vector<Banner*> rows = RowBanners();
     SortBanners(rows, column, m_sortDirection);
     m_sortDirection = -m_sortDirection;
+    m_sorted = true;
     int selectedRow = SelectedRow();
     Banner* selected = selectedRow >= 0 ? RowBanner(selectedRow) : nullptr;
     bool ready = m_ready;
@@ -287,12 +443,16 @@ void CRightView::OnGenerateHtml() {
     FtpHostList& hosts = m_doc.FtpHosts() ? *m_doc.FtpHosts() : noHosts;
     CHtmlGenerateDlg dialog(m_doc, std::vector<const Banner*>(rows.begin(), rows.end()), hosts, AppPaths::PageBaseDir(),
                             window());
+    LibraryNode old;
+    old.CopyFieldsFrom(*item);
     dialog.SetFtpHost(item->ftpHost);
     dialog.exec();
-    // The dialog saved its settings into the item; only the document's flag is ours.
-    if (dialog.Changed() || dialog.FtpHost() != item->ftpHost)
-        m_doc.SetModifiedFlag();
+    // The dialog saved its settings into the item: one step for all of them.
+    // Its set-up alone (a choice it had to correct) is no change of the user's.
+    const bool changed = dialog.Changed() || dialog.FtpHost() != item->ftpHost;
     item->ftpHost = dialog.FtpHost();
+    if (changed)
+        m_doc.RecordNodeEdit(*item, NodeEditStep::Generation, old);
 }
 
 void CRightView::OnListContextMenu(const QPoint& pos) {

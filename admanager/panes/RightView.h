@@ -2,6 +2,7 @@
 
 #include "admanager/library/LibraryNode.h"
 
+#include <QTableWidget>
 #include <QWidget>
 #include <vector>
 
@@ -9,7 +10,34 @@ class CAfManagerDoc;
 class QLineEdit;
 class QMenu;
 class QPushButton;
-class QTableWidget;
+
+// The banner rows: drag a row to another place, or Alt+Up / Alt+Down, to move it.
+class BannerTable : public QTableWidget {
+    Q_OBJECT
+public:
+    explicit BannerTable(QWidget* parent = nullptr);
+    bool IsDragging() const { return m_dragging; }
+
+Q_SIGNALS:
+    void rowDropped(int from, int to);
+    void moveRequested(int delta);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    int DropRowAt(int y) const;
+    void StopDrag();
+
+    QPoint m_pressPos;
+    int m_pressRow = -1;
+    int m_dropRow = -1;
+    bool m_dragging = false;
+};
 
 // The list pane: the selected node's title and comment, and the banner rows of
 // an ad item in the order the generator uses.
@@ -26,6 +54,12 @@ public:
     int AppendBannerRow(Banner& banner);
     // Makes the row current and selected; a row beyond the end selects nothing.
     void SelectRow(int row);
+    // Selects banner's row without telling the document; false when it has none.
+    bool SelectBanner(const Banner* banner);
+    // Moves the selected banner up (-1) or down (+1) in the item's order.
+    void MoveSelected(int delta);
+    // True while a column sort orders the rows, not the item's order.
+    bool IsSorted() const { return m_sorted; }
     int SelectedRow() const;
     Banner* RowBanner(int row) const;
     void DeleteRow(int row);
@@ -51,14 +85,18 @@ private:
     void OnRowSelectionChanged();
     void OnListContextMenu(const QPoint& pos);
     void OnGenerateHtml();
+    void MoveRow(int from, int to);
+    // A move shows the item's own order first; says so when a sort is undone.
+    void ShowModelOrder();
 
     CAfManagerDoc& m_doc;
     QLineEdit* m_title;
     QLineEdit* m_comment;
     QPushButton* m_generate;
-    QTableWidget* m_list;
+    BannerTable* m_list;
     QMenu* m_menu = nullptr;
     bool m_ready = true;
     // One direction for all columns, alternating with every sort.
     int m_sortDirection = 1;
+    bool m_sorted = false;
 };

@@ -163,6 +163,8 @@ bool CAfManagerApp::InitInstance(const QStringList& arguments) {
 
     m_frame->show();
     m_frame->repaint();
+    // This run holds the instance lock: any recovery copy is from a run that ended unsaved.
+    m_doc->OfferRecovery();
     CheckAssociation();
     return true;
 }

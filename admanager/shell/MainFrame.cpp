@@ -17,6 +17,7 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QToolBar>
+#include <QUndoStack>
 #include <QUrl>
 
 // Icons live in a static library; make sure its resources are registered.
@@ -45,6 +46,10 @@ CMainFrame::CMainFrame(CAfManagerDoc& doc, const WindowGeometry& geometry, QWidg
     connect(&m_doc, &CAfManagerDoc::stateChanged, this, [this] {
         UpdateCaption();
         UpdateCommandUI();
+    });
+    connect(&m_doc.History(), &QUndoStack::indexChanged, this, &CMainFrame::UpdateCommandUI);
+    connect(&m_doc, &CAfManagerDoc::statusMessage, this, [this](const QString& text) {
+        statusBar()->showMessage(text, 10000);
     });
     UpdateCaption();
     UpdateCommandUI();
@@ -90,6 +95,8 @@ void CMainFrame::BuildActions() {
          QKeySequence(u"Ctrl+S"_qs)},
         {Cmd::FileSaveAs, u"名前を付けて保存(&A)"_qs, u"ファイルに名前を付けて保存します。\n名前を付けて保存"_qs, nullptr, {}},
         {Cmd::AppExit, u"アプリケーションの終了(&X)"_qs, u"アプリケーションを終了します。\n終了"_qs, nullptr, {}},
+        {Cmd::Undo, u"元に戻す(&U)"_qs, u"直前の操作を元に戻します。\n元に戻す"_qs, "undo", {}},
+        {Cmd::Redo, u"やり直し(&R)"_qs, u"元に戻した操作をやり直します。\nやり直し"_qs, "redo", {}},
         {Cmd::NewFolder, u"サブフォルダの作成(&F)"_qs,
          u"現在のフォルダの下にサブフォルダを作成します。\nサブフォルダの作成"_qs, "new_folder", {}},
         {Cmd::NewItem, u"広告項目の作成(&N)"_qs, u"広告項目を作成します。\n広告項目の作成"_qs, "new_item", {}},
@@ -137,6 +144,7 @@ void CMainFrame::BuildActions() {
         {Cmd::EditCut, {QKeySequence(u"Ctrl+X"_qs), QKeySequence(u"Shift+Del"_qs)}},
         {Cmd::EditPaste, {QKeySequence(u"Ctrl+V"_qs), QKeySequence(u"Shift+Ins"_qs)}},
         {Cmd::EditUndo, {QKeySequence(u"Ctrl+Z"_qs), QKeySequence(u"Alt+Backspace"_qs)}},
+        {Cmd::EditRedo, {QKeySequence(u"Ctrl+Y"_qs), QKeySequence(u"Ctrl+Shift+Z"_qs)}},
         {Cmd::SelectAll, {QKeySequence(u"Ctrl+A"_qs)}},
     };
     for (const auto& [id, keys] : editKeys) {
@@ -144,6 +152,14 @@ void CMainFrame::BuildActions() {
         a->setShortcuts(keys);
         addAction(a);
         connect(a, &QAction::triggered, this, [this, id = id] { RunHandler(id); });
+    }
+    // The history's menu entries show their keys; the keys themselves go through
+    // EditUndo / EditRedo, so an edit box with the focus undoes its own text first.
+    for (auto [id, keys] : {std::pair{Cmd::Undo, QList<QKeySequence>{QKeySequence(u"Ctrl+Z"_qs)}},
+                            std::pair{Cmd::Redo, QList<QKeySequence>{QKeySequence(u"Ctrl+Y"_qs),
+                                                                     QKeySequence(u"Ctrl+Shift+Z"_qs)}}}) {
+        Action(id)->setShortcuts(keys);
+        Action(id)->setShortcutContext(Qt::WidgetShortcut);
     }
     Action(Cmd::ViewToolbar)->setCheckable(true);
     Action(Cmd::ViewStatusBar)->setCheckable(true);
@@ -171,6 +187,9 @@ void CMainFrame::BuildMenus() {
     file->addAction(Action(Cmd::AppExit));
 
     QMenu* edit = menuBar()->addMenu(u"編集(&E)"_qs);
+    edit->addAction(Action(Cmd::Undo));
+    edit->addAction(Action(Cmd::Redo));
+    edit->addSeparator();
     for (int id : {Cmd::NewFolder, Cmd::NewItem, Cmd::CopyItem, Cmd::PasteItem, Cmd::DeleteNode})
         edit->addAction(Action(id));
     edit->addSeparator();
@@ -225,6 +244,7 @@ void CMainFrame::BuildToolBar() {
     m_toolBar->setIconSize(QSize(16, 16));
     m_toolBar->setMovable(true);
     const int layout[] = {Cmd::FileNew,   Cmd::FileOpen,   Cmd::FileSave,    0,
+                          Cmd::Undo,      Cmd::Redo,       0,
                           Cmd::NewFolder, Cmd::NewItem,    Cmd::CopyItem,    Cmd::PasteItem,    Cmd::DeleteNode, 0,
                           Cmd::AddBanner, Cmd::CopyBanner, Cmd::PasteBanner, Cmd::DeleteBanner, 0,
                           Cmd::PublishAll, 0,
@@ -321,7 +341,10 @@ void CMainFrame::RunHandler(int id) {
     case Cmd::EditCut:
     case Cmd::EditPaste:
     case Cmd::EditUndo:
+    case Cmd::EditRedo:
     case Cmd::SelectAll: return m_doc.OnEditCommand(id);
+    case Cmd::Undo: return m_doc.Undo();
+    case Cmd::Redo: return m_doc.Redo();
     case Cmd::ViewToolbar:
     case Cmd::ViewStatusBar: return; // toggled through the actions' signals
     default: break;
@@ -334,6 +357,18 @@ void CMainFrame::RunHandler(int id) {
 void CMainFrame::SetCommandHandler(int id, std::function<void()> handler) { m_handlers[id] = std::move(handler); }
 
 void CMainFrame::UpdateCommandUI() {
+    // The history's entries name the step they would undo or redo.
+    const QUndoStack& history = m_doc.History();
+    const std::pair<int, QString> steps[] = {{Cmd::Undo, history.undoText()}, {Cmd::Redo, history.redoText()}};
+    for (const auto& [id, step] : steps) {
+        QAction* a = Action(id);
+        const QString base = id == Cmd::Undo ? u"元に戻す"_qs : u"やり直し"_qs;
+        const QString mnemonic = id == Cmd::Undo ? u"(&U)"_qs : u"(&R)"_qs;
+        const QString named = step.isEmpty() ? base : base + u" - "_qs + step;
+        a->setText(named + mnemonic);
+        a->setToolTip(named);
+        a->setEnabled(id == Cmd::Undo ? history.canUndo() : history.canRedo());
+    }
     for (int id : {Cmd::NewFolder, Cmd::NewItem, Cmd::CopyItem, Cmd::PasteItem, Cmd::DeleteNode, Cmd::AddBanner,
                    Cmd::CopyBanner, Cmd::PasteBanner, Cmd::DeleteBanner})
         Action(id)->setEnabled(m_doc.IsCommandEnabled(id));

@@ -5,6 +5,7 @@
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace {
 
@@ -47,6 +48,12 @@ Prompter::Answer DialogPrompter::Message(QWidget* parent, const QString& text, I
     case Buttons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
     case Buttons::YesNoCancel:
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        break;
+    case Buttons::DeleteLater:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.button(QMessageBox::Yes)->setText(u"削除"_qs);
+        box.button(QMessageBox::No)->setText(u"後で"_qs);
+        box.setDefaultButton(QMessageBox::No);
         break;
     }
     switch (box.exec()) {

@@ -11,7 +11,8 @@ class QWidget;
 class Prompter {
 public:
     enum class Icon { Information, Exclamation, Stop, Question };
-    enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel };
+    // DeleteLater: 削除 (Yes) and 後で (No).
+    enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel, DeleteLater };
     enum class Answer { Ok, Cancel, Yes, No };
 
     struct FileDialog {

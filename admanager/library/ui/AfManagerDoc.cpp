@@ -2,6 +2,8 @@
 
 #include "admanager/CommandIds.h"
 #include "admanager/library/LibraryFile.h"
+#include "admanager/library/RecoveryFile.h"
+#include "admanager/library/ui/RecoveryKeeper.h"
 #include "admanager/library/ui/LeftView.h"
 #include "admanager/panes/DataCtrlView.h"
 #include "admanager/panes/RightView.h"
@@ -11,9 +13,11 @@
 #include "common/ui/Prompter.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QUndoStack>
 
 namespace {
 
@@ -25,16 +29,45 @@ std::string NativePath(const std::string& cp932) { return Cp932::ToUtf8(cp932); 
 
 } // namespace
 
-CAfManagerDoc::CAfManagerDoc(std::string& lastFile, AppSettings& settings, const AspList& aspList, QObject* parent)
-    : QObject(parent), m_lastFile(lastFile), m_settings(settings), m_aspList(aspList), m_title(u"無題"_qs) {}
+namespace {
 
-CAfManagerDoc::~CAfManagerDoc() = default;
+// Enough steps for any afternoon; a step keeps only what it took out or changed,
+// never a copy of the library.
+constexpr int kHistoryLimit = 500;
+
+} // namespace
+
+CAfManagerDoc::CAfManagerDoc(std::string& lastFile, AppSettings& settings, const AspList& aspList, QObject* parent)
+    : QObject(parent), m_lastFile(lastFile), m_settings(settings), m_aspList(aspList), m_title(u"無題"_qs),
+      m_history(std::make_unique<QUndoStack>()), m_recovery(std::make_unique<CRecoveryKeeper>(*this)) {
+    m_history->setUndoLimit(kHistoryLimit);
+    connect(m_history.get(), &QUndoStack::cleanChanged, this, [this](bool clean) {
+        if (clean)
+            m_recovery->Discard();
+        Q_EMIT stateChanged();
+    });
+    connect(m_history.get(), &QUndoStack::indexChanged, this, [this] { Q_EMIT contentChanged(); });
+    connect(this, &CAfManagerDoc::contentChanged, m_recovery.get(), &CRecoveryKeeper::OnChanged);
+    // Typing into a field is one step until the focus goes elsewhere.
+    connect(qApp, &QApplication::focusChanged, this, [this] { CloseEditStep(); });
+}
+
+CAfManagerDoc::~CAfManagerDoc() {
+    // The steps refer to the library: they go first. An orderly end leaves no recovery copy.
+    m_history->clear();
+    m_recovery.reset();
+}
+
+bool CAfManagerDoc::IsModified() const { return !m_history->isClean(); }
 
 void CAfManagerDoc::SetModifiedFlag(bool modified) {
-    if (m_modified == modified)
+    if (modified == IsModified())
         return;
-    m_modified = modified;
-    Q_EMIT stateChanged();
+    if (modified)
+        m_history->resetClean(); // no step leads back to the unmodified state
+    else
+        m_history->setClean();
+    Q_EMIT contentChanged();
 }
 
 QString CAfManagerDoc::FilePath() const { return Cp932Qt::ToQt(m_lastFile); }
@@ -53,6 +86,9 @@ void CAfManagerDoc::UpdateTitle() {
 }
 
 void CAfManagerDoc::ResetContent() {
+    // The steps refer to the library about to go.
+    m_history->clear();
+    Q_EMIT contentChanged();
     m_state.currentNode = nullptr;
     m_state.currentBanner = nullptr;
     ResetLibrary(m_library);
@@ -68,7 +104,9 @@ void CAfManagerDoc::ShowNewContent() {
         m_list->Refresh(99);
     if (m_editor)
         m_editor->Refresh(99);
-    m_modified = false;
+    m_history->clear();
+    m_history->setClean();
+    m_recovery->Discard();
     UpdateTitle();
 }
 
@@ -118,7 +156,8 @@ void CAfManagerDoc::OnFileOpen() {
     }
     Exclamation(u"ファイルの読み込みに失敗しました。"_qs);
     m_lastFile.clear();
-    m_modified = false;
+    m_history->clear();
+    m_history->setClean();
     OnFileNew();
 }
 
@@ -144,46 +183,52 @@ bool CAfManagerDoc::OnFileSaveAs() {
         return false;
     }
     m_lastFile = Cp932Qt::FromQt(path);
-    m_modified = false;
+    m_history->setClean();
+    m_recovery->Discard();
     UpdateTitle();
     return true;
 }
 
 bool CAfManagerDoc::SaveModified() {
-    if (!m_modified)
+    if (!IsModified())
         return true;
     switch (Prompter::Current().Message(m_dialogParent, u"内容が更新されています。\n保存しますか？"_qs,
                                         Prompter::Icon::Exclamation, Prompter::Buttons::YesNoCancel)) {
     case Prompter::Answer::Yes: return OnFileSave();
-    case Prompter::Answer::No: return true;
+    case Prompter::Answer::No:
+        // The user chose to drop the changes: so goes their recovery copy.
+        m_recovery->Discard();
+        return true;
     default: return false;
     }
 }
 
 // ---------------------------------------------------------------- tree commands
 
-void CAfManagerDoc::AddNewChild(std::int32_t flags, const std::string& title, const QString& noSelection,
-                                const QString& notHere) {
+void CAfManagerDoc::AddNewChild(std::int32_t flags, const std::string& title, const QString& text,
+                                const QString& noSelection, const QString& notHere) {
     LibraryNode* node = m_state.currentNode;
     if (!node || !m_tree || !m_tree->SelectedItem())
         return Message(noSelection);
     if (node->IsAdItem())
         return Message(notHere);
     // A template node: the tree gets a copy with a fresh identifier.
+    const Place before = CurrentPlace();
     LibraryNode child;
     child.flags = flags;
     child.title = title;
     m_tree->SelectItem(m_tree->AddChildCopy(*node, child));
-    SetModifiedFlag();
+    Record(new NodeInsertStep(*this, text, before, *node, node->children.size() - 1));
 }
 
 void CAfManagerDoc::OnNewFolder() {
-    AddNewChild(NODE_FOLDER, LibraryTexts::NewFolderTitle(), u"親フォルダを選択してください。"_qs,
+    AddNewChild(NODE_FOLDER, LibraryTexts::NewFolderTitle(), u"サブフォルダの作成"_qs, u"親フォルダを選択してください。"_qs,
                 u"この場所にはフォルダを作成できません"_qs);
 }
 
 void CAfManagerDoc::OnNewItem() {
-    AddNewChild(NODE_AD_ITEM, LibraryTexts::NewItemTitle(), u"データを追加するフォルダを選択してください。"_qs,
+    AddNewChild(NODE_AD_ITEM, LibraryTexts::NewItemTitle(), u"広告項目の作成"_qs,
+                u"データを追加するフォルダを選択してください。"_qs,
                 u"この場所には作成できません"_qs);
 }
 
@@ -207,8 +252,9 @@ void CAfManagerDoc::OnPasteItem() {
         return Message(u"データを追加するフォルダを選択してください。"_qs);
     if (node->IsAdItem())
         return Message(u"この場所には貼り付けできません"_qs);
+    const Place before = CurrentPlace();
     m_tree->SelectItem(m_tree->AddChildCopy(*node, *m_state.copiedItem));
-    SetModifiedFlag();
+    Record(new NodeInsertStep(*this, u"広告項目の貼り付け"_qs, before, *node, node->children.size() - 1));
 }
 
 void CAfManagerDoc::OnDeleteNode() {
@@ -222,10 +268,16 @@ void CAfManagerDoc::OnDeleteNode() {
                                     Prompter::Icon::Exclamation,
                                     Prompter::Buttons::OkCancel) != Prompter::Answer::Ok)
         return;
+    const NodeSlot slot = FindSlot(m_library.root, node);
+    if (!slot.parent)
+        return;
+    const Place before = CurrentPlace();
     m_state.currentBanner = nullptr;
-    ClearNode(*node);
+    // The node leaves the library whole: the step keeps it for undo.
+    std::unique_ptr<LibraryNode> taken = DetachChild(*slot.parent, slot.index);
     m_tree->DeleteItem(m_tree->SelectedItem());
-    SetModifiedFlag();
+    Record(new NodeDeleteStep(*this, before, *slot.parent, slot.index, std::move(taken)));
+    Q_EMIT statusMessage(u"項目を削除しました（元に戻す: Ctrl+Z）"_qs);
 }
 
 void CAfManagerDoc::MoveNode(LibraryNode& dragged, LibraryNode& target) {
@@ -237,28 +289,59 @@ void CAfManagerDoc::MoveNode(LibraryNode& dragged, LibraryNode& target) {
     QTreeWidgetItem* draggedItem = m_tree->ItemOf(&dragged);
     if (!targetItem || !draggedItem)
         return;
-    QTreeWidgetItem* moved = m_tree->AddChildCopy(target, dragged, targetItem);
-    ClearNode(dragged);
+    const NodeSlot slot = FindSlot(m_library.root, &dragged);
+    if (!slot.parent)
+        return;
+    const Place before = CurrentPlace();
+    // The node itself goes, with fresh identifiers as a copy of it would have.
+    std::unique_ptr<LibraryNode> node = DetachChild(*slot.parent, slot.index);
+    std::vector<std::string> oldIds = SubtreeIds(*node);
+    RenewSubtreeIds(*node);
+    std::vector<std::string> newIds = SubtreeIds(*node);
+    LibraryNode& moved = InsertChild(target, target.children.size(), std::move(node));
+    QTreeWidgetItem* movedItem = m_tree->ShowChild(moved, targetItem);
     m_tree->DeleteItem(draggedItem);
-    m_tree->SelectItem(moved);
-    SetModifiedFlag();
+    m_tree->SelectItem(movedItem);
+    Record(new NodeMoveStep(*this, before, *slot.parent, slot.index, target, std::move(oldIds), std::move(newIds)));
+}
+
+void CAfManagerDoc::MoveBannerTo(Banner& banner, Banner& target) {
+    LibraryNode* item = m_state.currentNode;
+    if (!item || !item->IsAdItem())
+        return;
+    const std::size_t from = BannerIndex(*item, &banner);
+    const std::size_t to = BannerIndex(*item, &target);
+    if (from == std::string::npos || to == std::string::npos || from == to)
+        return;
+    const Place before = CurrentPlace();
+    MoveBanner(*item, from, to);
+    m_state.currentBanner = &banner;
+    if (m_list) {
+        m_list->Refresh(99);
+        m_list->SelectBanner(&banner);
+    }
+    if (m_editor && before.banner != &banner)
+        m_editor->Refresh(99);
+    Record(new BannerMoveStep(*this, before, *item, from, to));
 }
 
 // ---------------------------------------------------------------- banner commands
 
-void CAfManagerDoc::AppendNewBanner(const Banner& model) {
-    Banner& banner = AppendBanner(*m_state.currentNode);
+void CAfManagerDoc::AppendNewBanner(const Banner& model, const QString& text) {
+    const Place before = CurrentPlace();
+    LibraryNode& item = *m_state.currentNode;
+    Banner& banner = AppendBanner(item);
     banner = model;
     banner.live = 1;
     if (m_list)
         m_list->SelectRow(m_list->AppendBannerRow(banner));
-    SetModifiedFlag();
+    Record(new BannerInsertStep(*this, text, before, item));
 }
 
 void CAfManagerDoc::OnAddBanner() {
     if (!m_state.currentNode || !m_state.currentNode->IsAdItem())
         return Message(u"この項目には広告データを作成できません。"_qs);
-    AppendNewBanner(Banner());
+    AppendNewBanner(Banner(), u"バナーの追加"_qs);
 }
 
 void CAfManagerDoc::OnCopyBanner() {
@@ -275,7 +358,7 @@ void CAfManagerDoc::OnPasteBanner() {
         return Message(u"この項目には広告データを作成できません。"_qs);
     if (!m_state.copiedBanner)
         return;
-    AppendNewBanner(*m_state.copiedBanner);
+    AppendNewBanner(*m_state.copiedBanner, u"バナーの貼り付け"_qs);
 }
 
 void CAfManagerDoc::OnDeleteBanner() {
@@ -284,11 +367,113 @@ void CAfManagerDoc::OnDeleteBanner() {
     int row = m_list ? m_list->SelectedRow() : -1;
     if (row < 0)
         return Message(u"削除する広告を選択してください。"_qs);
+    Banner* banner = m_list->RowBanner(row);
+    if (!banner)
+        return;
+    const Place before = CurrentPlace();
     m_state.currentBanner = nullptr;
-    if (Banner* banner = m_list->RowBanner(row))
-        banner->live = 0;
+    banner->live = 0;
     m_list->DeleteRow(row);
-    SetModifiedFlag();
+    Record(new BannerDeleteStep(*this, before, *banner));
+    Q_EMIT statusMessage(u"バナーを削除しました（元に戻す: Ctrl+Z）"_qs);
+}
+
+// ---------------------------------------------------------------- history
+
+void CAfManagerDoc::Record(LibraryStep* step) {
+    step->SetAfter(CurrentPlace());
+    m_history->push(step);
+    Q_EMIT contentChanged();
+}
+
+void CAfManagerDoc::RecordBannerEdit(Banner& banner, BannerEditStep::Field field, const Banner& old) {
+    if (banner == old)
+        return;
+    Record(new BannerEditStep(*this, CurrentPlace(), banner, field, old));
+}
+
+void CAfManagerDoc::RecordNodeEdit(LibraryNode& node, NodeEditStep::Field field, const LibraryNode& old) {
+    if (node.SameFields(old))
+        return;
+    Record(new NodeEditStep(*this, CurrentPlace(), node, field, old));
+}
+
+void CAfManagerDoc::CloseEditStep() {
+    const int top = m_history->index() - 1;
+    if (top >= 0 && top < m_history->count())
+        if (auto* step = dynamic_cast<FieldStep*>(const_cast<QUndoCommand*>(m_history->command(top))))
+            step->Close();
+}
+
+void CAfManagerDoc::Undo() {
+    CloseEditStep();
+    m_history->undo();
+}
+
+void CAfManagerDoc::Redo() {
+    CloseEditStep();
+    m_history->redo();
+}
+
+void CAfManagerDoc::ShowPlace(const Place& place, bool treeChanged) {
+    m_showingPlace = true;
+    if (m_tree) {
+        if (treeChanged)
+            m_tree->Rebuild(true);
+        m_tree->ShowNodeQuietly(place.node);
+    }
+    m_state.currentNode = place.node;
+    m_state.currentBanner = nullptr;
+    if (m_list) {
+        m_list->Refresh(99);
+        if (m_list->SelectBanner(place.banner))
+            m_state.currentBanner = place.banner;
+    }
+    if (m_editor)
+        m_editor->Refresh(99);
+    m_showingPlace = false;
+    Q_EMIT stateChanged();
+}
+
+// ---------------------------------------------------------------- recovery
+
+void CAfManagerDoc::OfferRecovery() {
+    for (const std::string& file : RecoveryFile::List(RecoveryFile::Folder())) {
+        if (file == m_recovery->File())
+            continue;
+        RecoveryFile::Header header;
+        AdLibrary recovered;
+        if (!RecoveryFile::Read(file, header, recovered)) {
+            // Never deleted unseen: renamed, so it is not offered again, and named.
+            const std::string aside = RecoveryFile::SetAside(file);
+            Exclamation(u"復元用のファイルを読み込めませんでした。\n"_qs + QString::fromStdString(aside.empty() ? file : aside));
+            continue;
+        }
+        const QString name =
+            header.libraryPath.empty() ? u"無題"_qs : QFileInfo(Cp932Qt::ToQt(header.libraryPath)).fileName();
+        const QString when = QDateTime::fromSecsSinceEpoch(header.takenAt).toString(u"yyyy/MM/dd HH:mm"_qs);
+        const QString question =
+            u"保存されていない変更が見つかりました。「"_qs + name + u"」（"_qs + when + u"）を復元しますか？"_qs;
+        if (Prompter::Current().Message(m_dialogParent, question, Prompter::Icon::Question,
+                                        Prompter::Buttons::YesNo) == Prompter::Answer::Yes) {
+            // The recovered content under the library's path; the file itself
+            // is untouched until the user saves. The copy stays until then.
+            ResetContent();
+            m_library.root.id = recovered.root.id;
+            m_library.root.CopyFieldsFrom(recovered.root);
+            m_library.root.children = std::move(recovered.root.children);
+            m_lastFile = header.libraryPath;
+            ShowNewContent();
+            m_recovery->Adopt(file);
+            SetModifiedFlag(true);
+            return; // any other copy waits for the next start
+        }
+        if (Prompter::Current().Message(m_dialogParent,
+                                        u"復元しなかった変更を削除しますか？\n「後で」を選ぶと、次回の起動時にもう一度たずねます。"_qs,
+                                        Prompter::Icon::Question,
+                                        Prompter::Buttons::DeleteLater) == Prompter::Answer::Yes)
+            FileOps::RemoveFileRetry(file);
+    }
 }
 
 // ---------------------------------------------------------------- edit keys
@@ -322,6 +507,10 @@ template <typename Edit> void ApplyEditCommand(Edit* edit, int id) {
         if (writable)
             edit->undo();
         break;
+    case Cmd::EditRedo:
+        if (writable)
+            edit->redo();
+        break;
     case Cmd::SelectAll:
         edit->selectAll();
         ShowCaret(edit);
@@ -334,9 +523,18 @@ template <typename Edit> void ApplyEditCommand(Edit* edit, int id) {
 
 void CAfManagerDoc::OnEditCommand(int id, QWidget* target) {
     QWidget* focus = target ? target : QApplication::focusWidget();
-    if (auto* line = qobject_cast<QLineEdit*>(focus))
+    auto* line = qobject_cast<QLineEdit*>(focus);
+    auto* text = qobject_cast<QPlainTextEdit*>(focus);
+    // The undo keys undo the text of an edit box that has the focus, the document's last step anywhere else.
+    if (id == Cmd::EditUndo || id == Cmd::EditRedo) {
+        const bool ownText = (line && !line->isReadOnly() && line->isEnabled()) ||
+                             (text && !text->isReadOnly() && text->isEnabled());
+        if (!ownText)
+            return id == Cmd::EditUndo ? Undo() : Redo();
+    }
+    if (line)
         ApplyEditCommand(line, id);
-    else if (auto* text = qobject_cast<QPlainTextEdit*>(focus))
+    else if (text)
         ApplyEditCommand(text, id);
 }
 

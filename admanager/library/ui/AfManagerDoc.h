@@ -1,16 +1,20 @@
 #pragma once
 
 #include "admanager/library/LibraryNode.h"
+#include "admanager/library/ui/LibraryHistory.h"
 #include "admanager/settings/AccountLists.h"
 #include "admanager/settings/AppSettings.h"
 
 #include <QObject>
 #include <QString>
+#include <memory>
 #include <string>
 
 class CLeftView;
 class CRightView;
 class CDataCtrlView;
+class CRecoveryKeeper;
+class QUndoStack;
 class QWidget;
 
 // The single document of the ad manager: the library, the working state, the
@@ -33,8 +37,12 @@ public:
     bool VersionPagePending() const { return m_versionPagePending; }
     void ClearVersionPagePending() { m_versionPagePending = false; }
 
-    bool IsModified() const { return m_modified; }
+    // Modified: the history is away from the state last opened or saved, or the
+    // content came from somewhere other than the file (a recovery copy).
+    bool IsModified() const;
     void SetModifiedFlag(bool modified = true);
+    // The current file as the settings keep it (CP932; empty when untitled).
+    const std::string& LibraryPath() const { return m_lastFile; }
     // "無題" or the file name with its extension.
     QString Title() const { return m_title; }
     // The current file as a path for the file system (empty when untitled).
@@ -72,6 +80,28 @@ public:
     void OnPasteBanner();
     void OnDeleteBanner();
     void MoveNode(LibraryNode& dragged, LibraryNode& target);
+    // Moves banner to target's place in the current item's order.
+    void MoveBannerTo(Banner& banner, Banner& target);
+
+    // The editing history. Every change to the library is a step of it.
+    QUndoStack& History() const { return *m_history; }
+    void Undo();
+    void Redo();
+    // Records a change already made and shown; the step's after-place is what is shown now.
+    void Record(LibraryStep* step);
+    // Records a change of a banner's field (typing merges into one step).
+    void RecordBannerEdit(Banner& banner, BannerEditStep::Field field, const Banner& old);
+    void RecordNodeEdit(LibraryNode& node, NodeEditStep::Field field, const LibraryNode& old);
+    // Typing into a field ends: the next keystroke starts a new step.
+    void CloseEditStep();
+    Place CurrentPlace() const { return {m_state.currentNode, m_state.currentBanner}; }
+    // Shows place in the panes after a step was undone or redone; treeChanged
+    // rebuilds the tree, keeping folded folders folded.
+    void ShowPlace(const Place& place, bool treeChanged);
+
+    // Offers the recovery copies left by a run that ended without saving.
+    void OfferRecovery();
+    CRecoveryKeeper& Recovery() const { return *m_recovery; }
 
     // Copy, cut, paste, undo or select all, for the edit box that has the focus
     // (target when given); other widgets ignore them.
@@ -87,6 +117,10 @@ public:
 Q_SIGNALS:
     // Title, modified flag or working state changed: menus and caption follow.
     void stateChanged();
+    // The library's content changed (a step made, undone or redone, or new content).
+    void contentChanged();
+    // A short note for the status bar.
+    void statusMessage(const QString& text);
 
 private:
     void Message(const QString& text);
@@ -94,8 +128,9 @@ private:
     bool SaveTo(const QString& path);
     void ResetContent();
     void ShowNewContent();
-    void AppendNewBanner(const Banner& model);
-    void AddNewChild(std::int32_t flags, const std::string& title, const QString& noSelection, const QString& notHere);
+    void AppendNewBanner(const Banner& model, const QString& text);
+    void AddNewChild(std::int32_t flags, const std::string& title, const QString& text, const QString& noSelection,
+                     const QString& notHere);
     void UpdateTitle();
 
     AdLibrary m_library;
@@ -105,7 +140,9 @@ private:
     const AspList& m_aspList;
     bool m_versionPagePending = true;
     QString m_title;
-    bool m_modified = false;
+    std::unique_ptr<QUndoStack> m_history;
+    std::unique_ptr<CRecoveryKeeper> m_recovery;
+    bool m_showingPlace = false;
     bool m_reopenAtStart = true;
     CLeftView* m_tree = nullptr;
     CRightView* m_list = nullptr;

@@ -1,6 +1,7 @@
 #include "admanager/library/ui/LeftView.h"
 
 #include "admanager/library/ui/AfManagerDoc.h"
+#include "admanager/panes/RightView.h"
 #include "common/ui/Cp932Qt.h"
 
 #include <QApplication>
@@ -9,9 +10,11 @@
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QVBoxLayout>
+#include <set>
 
 namespace {
 
@@ -84,6 +87,16 @@ void DragTreeCtrl::keyPressEvent(QKeyEvent* event) {
         m_cancelled = true;
         EndDrag(viewport()->mapFromGlobal(QCursor::pos()));
         return;
+    }
+    if (!m_dragging && event->modifiers() == Qt::NoModifier) {
+        if (event->key() == Qt::Key_Delete) {
+            Q_EMIT deleteRequested();
+            return;
+        }
+        if (event->key() == Qt::Key_F2) {
+            Q_EMIT renameRequested();
+            return;
+        }
     }
     QTreeWidget::keyPressEvent(event);
 }
@@ -164,6 +177,17 @@ CLeftView::CLeftView(CAfManagerDoc& doc, QWidget* parent) : QWidget(parent), m_d
     connect(m_tree, &QTreeWidget::itemCollapsed, this, [this](QTreeWidgetItem* item) { ApplyIcon(item, false); });
     connect(m_tree, &DragTreeCtrl::nodeDropped, this, &CLeftView::OnDropped);
     connect(m_tree, &DragTreeCtrl::contextMenuAt, this, &CLeftView::OnContextMenu);
+    connect(m_tree, &DragTreeCtrl::deleteRequested, this, [this] {
+        if (SelectedItem())
+            m_doc.OnDeleteNode();
+    });
+    // The title is edited in the list pane, where the document keeps it.
+    connect(m_tree, &DragTreeCtrl::renameRequested, this, [this] {
+        if (CRightView* list = m_doc.ListView(); list && list->TitleEdit()->isEnabled()) {
+            list->TitleEdit()->setFocus(Qt::ShortcutFocusReason);
+            list->TitleEdit()->selectAll();
+        }
+    });
     m_doc.SetTreeView(this);
 }
 
@@ -196,11 +220,25 @@ QTreeWidgetItem* CLeftView::InsertSubtree(QTreeWidgetItem* parent, LibraryNode& 
     return item;
 }
 
-void CLeftView::Rebuild() {
+void CLeftView::Rebuild(bool keepFolds) {
+    std::set<const LibraryNode*> folded;
+    if (keepFolds)
+        for (QTreeWidgetItemIterator it(m_tree); *it; ++it)
+            if ((*it)->childCount() > 0 && !(*it)->isExpanded())
+                folded.insert(NodeOf(*it));
     m_filling = true;
     m_tree->clear();
     InsertSubtree(nullptr, m_doc.Library().root);
     ExpandAllItems();
+    if (keepFolds) {
+        for (QTreeWidgetItemIterator it(m_tree); *it; ++it)
+            if (folded.count(NodeOf(*it))) {
+                (*it)->setExpanded(false);
+                ApplyIcon(*it, false);
+            }
+        m_filling = false;
+        return;
+    }
     m_filling = false;
     // Should the view have made an item current meanwhile, the document hears of it.
     if (QTreeWidgetItem* selected = SelectedItem())
@@ -219,6 +257,26 @@ QTreeWidgetItem* CLeftView::AddChildCopy(LibraryNode& folder, const LibraryNode&
         folderItem = ItemOf(&folder);
     LibraryNode& copy = ::AddChildCopy(folder, source);
     QTreeWidgetItem* item = InsertSubtree(folderItem, copy);
+    if (folderItem)
+        folderItem->setExpanded(true);
+    return item;
+}
+
+void CLeftView::ShowNodeQuietly(const LibraryNode* node) {
+    QTreeWidgetItem* item = node ? ItemOf(node) : nullptr;
+    m_filling = true;
+    if (item) {
+        SelectItem(item);
+        item->setText(0, Cp932Qt::ToQt(node->title));
+    } else {
+        m_tree->setCurrentItem(nullptr);
+        m_tree->clearSelection();
+    }
+    m_filling = false;
+}
+
+QTreeWidgetItem* CLeftView::ShowChild(LibraryNode& node, QTreeWidgetItem* folderItem) {
+    QTreeWidgetItem* item = InsertSubtree(folderItem, node);
     if (folderItem)
         folderItem->setExpanded(true);
     return item;

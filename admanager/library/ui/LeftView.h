@@ -22,6 +22,9 @@ Q_SIGNALS:
     // A finished drag that may move: not cancelled, onto another item that is not
     // below the dragged one.
     void nodeDropped(QTreeWidgetItem* dragged, QTreeWidgetItem* target);
+    // Delete and F2 on the tree.
+    void deleteRequested();
+    void renameRequested();
     void contextMenuAt(QTreeWidgetItem* item, const QPoint& globalPos);
 
 protected:
@@ -55,8 +58,13 @@ public:
     CLeftView(CAfManagerDoc& doc, QWidget* parent = nullptr);
 
     DragTreeCtrl* Tree() const { return m_tree; }
-    // Deletes every item and fills the tree from the root, then expands it.
-    void Rebuild();
+    // Deletes every item and fills the tree from the root, then expands it;
+    // keepFolds keeps folded what was folded (the selection is set by the caller).
+    void Rebuild(bool keepFolds = false);
+    // Selects node's item without telling the document, and relabels it.
+    void ShowNodeQuietly(const LibraryNode* node);
+    // Adds the items of node, already in folder's list, under folderItem.
+    QTreeWidgetItem* ShowChild(LibraryNode& node, QTreeWidgetItem* folderItem);
     // Appends a deep copy of source to folder and its items under folderItem
     // (the selected item when null); returns the new item.
     QTreeWidgetItem* AddChildCopy(LibraryNode& folder, const LibraryNode& source,

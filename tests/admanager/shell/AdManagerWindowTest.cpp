@@ -18,6 +18,7 @@
 #include "tests/common/ui/ScriptedPrompter.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QFileInfo>
 #include <QIcon>
@@ -28,12 +29,18 @@
 #include <QMenu>
 #include <QProcess>
 #include <QScreen>
+#include <QStatusBar>
 #include <QSplitter>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
+#include <QUndoStack>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include "admanager/panes/DataCtrlView.h"
+#include <functional>
 #include <set>
 
 using testutil::ScriptedPrompter;
@@ -98,6 +105,38 @@ class AdManagerWindowTest : public QObject {
     QTreeWidgetItem* Find(const char* title) {
         auto items = Frame().TreePane()->Tree()->findItems(QString::fromUtf8(title), Qt::MatchExactly | Qt::MatchRecursive);
         return items.isEmpty() ? nullptr : items.constFirst();
+    }
+
+    // What undo must give back: the file's bytes, the tree as shown and the place.
+    struct Snapshot {
+        std::string bytes;
+        QStringList tree;
+        LibraryNode* node;
+        Banner* banner;
+        bool operator==(const Snapshot&) const = default;
+    };
+    Snapshot Take() {
+        Snapshot shot{{}, {}, Doc().State().currentNode, Doc().State().currentBanner};
+        EncodeLibrary(Doc().Library(), shot.bytes);
+        for (QTreeWidgetItemIterator it(Frame().TreePane()->Tree()); *it; ++it) {
+            int depth = 0;
+            for (QTreeWidgetItem* p = (*it)->parent(); p; p = p->parent())
+                ++depth;
+            shot.tree << QString(depth, QLatin1Char(' ')) + (*it)->text(0);
+        }
+        if (QTreeWidgetItem* selected = Frame().TreePane()->SelectedItem())
+            shot.tree << u"selected: "_qs + selected->text(0);
+        return shot;
+    }
+    // Focus moves only in an active window.
+    void ShowActive() {
+        Frame().show();
+        QApplication::setActiveWindow(&Frame());
+        QVERIFY(QTest::qWaitForWindowActive(&Frame()));
+    }
+    void SelectBannerNamed(const char* item, int row) {
+        Frame().TreePane()->SelectItem(Find(item));
+        Frame().ListPane()->SelectRow(row);
     }
 
 private Q_SLOTS:
@@ -210,6 +249,184 @@ private Q_SLOTS:
         }
         QCOMPARE(ids.size(), std::size_t(3));
         QVERIFY(Doc().IsModified());
+    }
+
+    // Each kind of change is one step: undo gives back the bytes, the tree and the
+    // place exactly, redo the state after it, and the modified mark follows.
+    void everyChangeIsOneStepOfTheHistory() {
+        struct Case {
+            const char* name;
+            std::function<void()> prepare;
+            std::function<void()> change;
+        };
+        auto typeInto = [](QWidget* edit, const QString& text) {
+            edit->setFocus();
+            QTest::keyClicks(edit, text);
+        };
+        const Case cases[] = {
+            {"new folder", [&] { Frame().TreePane()->SelectItem(Find("A")); }, [&] { Run(Cmd::NewFolder); }},
+            {"new item", [&] { Frame().TreePane()->SelectItem(Find("B")); }, [&] { Run(Cmd::NewItem); }},
+            {"paste item",
+             [&] {
+                 Frame().TreePane()->SelectItem(Find("a1"));
+                 Run(Cmd::CopyItem);
+                 Frame().TreePane()->SelectItem(Find("B"));
+             },
+             [&] { Run(Cmd::PasteItem); }},
+            {"delete folder",
+             [&] {
+                 Frame().TreePane()->SelectItem(Find("A"));
+                 m_prompter->answers = {Answer::Ok};
+             },
+             [&] { Run(Cmd::DeleteNode); }},
+            {"delete item", [&] { SelectBannerNamed("a1", 1); }, [&] { Run(Cmd::DeleteNode); }},
+            {"move", [&] { Frame().TreePane()->SelectItem(Find("c")); },
+             [&] { Doc().MoveNode(*Node(Frame(), Find("a1")), *Node(Frame(), Find("B"))); }},
+            {"add banner", [&] { SelectBannerNamed("a1", 0); }, [&] { Run(Cmd::AddBanner); }},
+            {"paste banner",
+             [&] {
+                 SelectBannerNamed("a1", 1);
+                 Run(Cmd::CopyBanner);
+             },
+             [&] { Run(Cmd::PasteBanner); }},
+            {"delete banner", [&] { SelectBannerNamed("a1", 0); }, [&] { Run(Cmd::DeleteBanner); }},
+            {"move banner", [&] { SelectBannerNamed("a1", 0); }, [&] { Frame().ListPane()->MoveSelected(1); }},
+            {"banner name", [&] { SelectBannerNamed("a1", 1); },
+             [&] { typeInto(Frame().EditorPane()->NameEdit(), u"Rakuten"_qs); }},
+            {"banner tag", [&] { SelectBannerNamed("a1", 1); },
+             [&] { typeInto(Frame().EditorPane()->TagEdit(), u"<a href=x>"_qs); }},
+            {"title", [&] { Frame().TreePane()->SelectItem(Find("B")); },
+             [&] { typeInto(Frame().ListPane()->TitleEdit(), u"2"_qs); }},
+            {"comment", [&] { Frame().TreePane()->SelectItem(Find("c")); },
+             [&] { typeInto(Frame().ListPane()->CommentEdit(), u"memo"_qs); }},
+        };
+        for (const Case& c : cases) {
+            MakeLibrary();
+            Node(Frame(), Find("a1"))->banners[0]->name = "first";
+            Frame().TreePane()->SelectItem(Find("c"));
+            Doc().History().clear();
+            Doc().SetModifiedFlag(false);
+            c.prepare();
+            const Snapshot before = Take();
+            c.change();
+            Frame().TreePane()->Tree()->setFocus(); // typing ends
+            const Snapshot after = Take();
+            QVERIFY2(!(after == before), c.name);
+            QVERIFY2(Doc().IsModified(), c.name);
+            QVERIFY2(Doc().History().count() == 1, c.name);
+            Run(Cmd::Undo);
+            QVERIFY2(Take() == before, c.name);
+            QVERIFY2(!Doc().IsModified(), c.name);
+            Run(Cmd::Redo);
+            QVERIFY2(Take() == after, c.name);
+            QVERIFY2(Doc().IsModified(), c.name);
+            // Back again, then forward through the keys of a widget that is no edit box.
+            Doc().OnEditCommand(Cmd::EditUndo, Frame().TreePane()->Tree());
+            QVERIFY2(Take() == before, c.name);
+            Doc().OnEditCommand(Cmd::EditRedo, Frame().TreePane()->Tree());
+            QVERIFY2(Take() == after, c.name);
+        }
+    }
+
+    void aDeletedItemComesBackAfterManyLaterSteps() {
+        MakeLibrary();
+        Frame().TreePane()->SelectItem(Find("a1"));
+        Doc().History().clear();
+        Doc().SetModifiedFlag(false);
+        const Snapshot start = Take();
+        Run(Cmd::DeleteNode);
+        QCOMPARE(Frame().statusBar()->currentMessage(), u"項目を削除しました（元に戻す: Ctrl+Z）"_qs);
+        QCOMPARE(Frame().Action(Cmd::Undo)->text(), u"元に戻す - 項目の削除(&U)"_qs);
+        for (int i = 0; i < 120; ++i) {
+            Frame().TreePane()->SelectItem(Find("c"));
+            Run(Cmd::AddBanner);
+        }
+        while (Doc().History().canUndo())
+            Run(Cmd::Undo);
+        QVERIFY(Take() == start);
+        QVERIFY(!Doc().IsModified());
+        QVERIFY(!Frame().Action(Cmd::Undo)->isEnabled());
+        QCOMPARE(Frame().Action(Cmd::Undo)->text(), u"元に戻す(&U)"_qs);
+    }
+
+    // Typing into one field is one step until the focus leaves it; typing it back
+    // to what it was leaves nothing to undo. Save keeps the history, and undo past
+    // the saved state marks the document again.
+    void typingStepsAndTheSavedState() {
+        ShowActive();
+        MakeLibrary();
+        SelectBannerNamed("a1", 0);
+        Doc().History().clear();
+        Doc().SetModifiedFlag(false);
+        QLineEdit* name = Frame().EditorPane()->NameEdit();
+        name->setFocus();
+        name->selectAll();
+        QTest::keyClicks(name, u"abc"_qs);
+        QCOMPARE(Doc().History().count(), 1);
+        Frame().TreePane()->Tree()->setFocus();
+        name->setFocus();
+        QTest::keyClicks(name, u"d"_qs);
+        QCOMPARE(Doc().History().count(), 2);
+        // The keys undo the text of the edit box with the focus; the menu always the document's step.
+        Doc().OnEditCommand(Cmd::EditUndo, name);
+        QCOMPARE(Doc().History().index(), 2);
+        QVERIFY(name->text() != u"abcd"_qs);
+        Run(Cmd::Undo);
+        QCOMPARE(Doc().State().currentBanner->name, std::string("abc"));
+        QCOMPARE(name->text(), u"abc"_qs);
+        const QString file = Path("history.zva");
+        m_prompter->saveNames = {file};
+        Run(Cmd::FileSave);
+        QVERIFY(!Doc().IsModified());
+        QVERIFY(Doc().History().canUndo());
+        Run(Cmd::Undo);
+        QVERIFY(Doc().IsModified());
+        QCOMPARE(Doc().State().currentBanner->name, LibraryTexts::NewBannerName());
+        Run(Cmd::Redo);
+        QVERIFY(!Doc().IsModified());
+        // Typed away and back: no step, not modified.
+        Frame().TreePane()->Tree()->setFocus();
+        name->setFocus();
+        const int at = Doc().History().index();
+        QTest::keyClicks(name, u"x"_qs);
+        QTest::keyClick(name, Qt::Key_Backspace);
+        QCOMPARE(Doc().History().index(), at);
+        QVERIFY(!Doc().IsModified());
+        // New clears the history.
+        Run(Cmd::FileNew);
+        QVERIFY(!Doc().History().canUndo());
+    }
+
+    void treeKeysAndBannerOrder() {
+        ShowActive();
+        MakeLibrary();
+        QTreeWidget* tree = Frame().TreePane()->Tree();
+        Frame().TreePane()->SelectItem(Find("c"));
+        tree->setFocus();
+        QTest::keyClick(tree, Qt::Key_F2);
+        QCOMPARE(QApplication::focusWidget(), Frame().ListPane()->TitleEdit());
+        tree->setFocus();
+        QTest::keyClick(tree, Qt::Key_Delete);
+        QVERIFY(!Find("c"));
+        // Alt+Up on a sorted list: back to the item's order first, and said.
+        Frame().TreePane()->SelectItem(Find("a1"));
+        LibraryNode* a1 = Node(Frame(), Find("a1"));
+        a1->banners[0]->name = "b";
+        a1->banners[1]->name = "a";
+        Frame().ListPane()->Refresh(99);
+        Frame().ListPane()->SortByColumn(2);
+        QCOMPARE(Frame().ListPane()->RowBanner(0), a1->banners[1].get());
+        Frame().ListPane()->SelectRow(1); // "b", first in the item's order
+        QTableWidget* list = Frame().ListPane()->BannerList();
+        list->setFocus();
+        QTest::keyClick(list, Qt::Key_Down, Qt::AltModifier);
+        QCOMPARE(a1->banners[0]->name, std::string("a"));
+        QVERIFY(!Frame().ListPane()->IsSorted());
+        QCOMPARE(Frame().ListPane()->RowBanner(1), Doc().State().currentBanner);
+        QCOMPARE(Frame().statusBar()->currentMessage(), u"列の並べ替えを解除し、保存される順序で表示しました。"_qs);
+        QTest::keyClick(list, Qt::Key_Up, Qt::AltModifier);
+        QCOMPARE(a1->banners[0]->name, std::string("b"));
+        QCOMPARE(Frame().ListPane()->RowBanner(0), Doc().State().currentBanner);
     }
 
     void deletingAFolderAsksOnceAndRemovesTheSubtree() {
