@@ -1,5 +1,7 @@
 #include "admanager/CommandIds.h"
 #include "admanager/library/LibraryFile.h"
+#include "admanager/library/RecoveryFile.h"
+#include "admanager/library/ui/RecoveryKeeper.h"
 #include "admanager/library/ui/AfManagerDoc.h"
 #include "admanager/library/ui/LeftView.h"
 #include "admanager/panes/RightView.h"
@@ -28,6 +30,7 @@
 #include <QTimer>
 #include <QMenu>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QScreen>
 #include <QStatusBar>
 #include <QSplitter>
@@ -42,6 +45,8 @@
 #include "admanager/panes/DataCtrlView.h"
 #include <functional>
 #include <set>
+#include <fcntl.h>
+#include <sys/stat.h>
 
 using testutil::ScriptedPrompter;
 using Answer = Prompter::Answer;
@@ -127,6 +132,10 @@ class AdManagerWindowTest : public QObject {
         if (QTreeWidgetItem* selected = Frame().TreePane()->SelectedItem())
             shot.tree << u"selected: "_qs + selected->text(0);
         return shot;
+    }
+    static QByteArray ReadAll(const QString& path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
     // Focus moves only in an active window.
     void ShowActive() {
@@ -427,6 +436,90 @@ private Q_SLOTS:
         QTest::keyClick(list, Qt::Key_Up, Qt::AltModifier);
         QCOMPARE(a1->banners[0]->name, std::string("b"));
         QCOMPARE(Frame().ListPane()->RowBanner(0), Doc().State().currentBanner);
+    }
+
+    // A copy is kept while changes are unsaved and goes with them; the next run
+    // offers a copy left behind and opens it as a modified document.
+    void recoveryCopiesFollowUnsavedChanges() {
+        MakeLibrary();
+        CRecoveryKeeper& keeper = Doc().Recovery();
+        QSignalSpy written(&keeper, &CRecoveryKeeper::written);
+        const QString saved = Path("recovered.zva");
+        m_prompter->saveNames = {saved};
+        Run(Cmd::FileSave);
+        Frame().TreePane()->SelectItem(Find("c"));
+        Run(Cmd::AddBanner);
+        QVERIFY(written.wait(5000));
+        QCOMPARE(written.last().first().toBool(), true);
+        const std::string copy = keeper.File();
+        QFileInfo info(QString::fromStdString(copy));
+        QVERIFY(info.exists());
+        QCOMPARE(info.permissions(), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+        std::string expected;
+        QVERIFY(EncodeLibrary(Doc().Library(), expected));
+        // Undo back to the saved state: nothing is unsaved, so no copy.
+        Run(Cmd::Undo);
+        QVERIFY(!QFileInfo::exists(info.filePath()));
+        Run(Cmd::Redo);
+        QVERIFY(written.wait(5000));
+        // The run ends without a word: the copy stays behind under another name.
+        const QString left = info.path() + u"/left.zvr"_qs;
+        QVERIFY(QFile::copy(info.filePath(), left));
+        QByteArray onDisk = ReadAll(saved);
+        cleanup();
+        init();
+        QVERIFY(!QFileInfo::exists(info.filePath())); // an orderly end removes its own
+        Doc().OnFirstInit();
+        m_prompter->answers = {Answer::Yes};
+        Doc().OfferRecovery();
+        QVERIFY(m_prompter->LastText().startsWith(u"保存されていない変更が見つかりました。「recovered.zva」（"_qs));
+        QVERIFY(m_prompter->LastText().endsWith(u"）を復元しますか？"_qs));
+        std::string back;
+        QVERIFY(EncodeLibrary(Doc().Library(), back));
+        QVERIFY(back == expected);
+        QVERIFY(Doc().IsModified());
+        QCOMPARE(Doc().FilePath(), saved);
+        QCOMPARE(ReadAll(saved), onDisk);
+        // Saved: the copy is done with.
+        Run(Cmd::FileSave);
+        QVERIFY(!QFileInfo::exists(left));
+        QCOMPARE(ReadAll(saved).size(), qsizetype(back.size()));
+    }
+
+    void declinedAndUnreadableCopies() {
+        Doc().OnFirstInit();
+        const std::string folder = RecoveryFile::Folder();
+        AdLibrary lib;
+        InitEmptyLibrary(lib);
+        for (const char* name : {"later.zvr", "drop.zvr"})
+            QVERIFY(RecoveryFile::Write(folder + name, {"", 0}, [&lib](const RecoveryFile::Sink& sink) {
+                std::string bytes;
+                return EncodeLibrary(lib, bytes) && sink(bytes);
+            }));
+        QVERIFY(FileOps::WriteWholeFile(folder + "broken.zvr", "not a copy"));
+        // Of one age, so they come in the order of their names.
+        for (const char* name : {"later.zvr", "drop.zvr", "broken.zvr"}) {
+            const struct timespec times[2] = {{1000, 0}, {1000, 0}};
+            QCOMPARE(::utimensat(AT_FDCWD, (folder + name).c_str(), times, 0), 0);
+        }
+        // broken: said; drop: not restored, deleted; later: not restored, kept.
+        m_prompter->answers = {Answer::Ok, Answer::No, Answer::Yes, Answer::No, Answer::No};
+        Doc().OfferRecovery();
+        QStringList texts;
+        for (const auto& shown : m_prompter->shown)
+            texts << shown.text.section(u'\n', 0, 0);
+        QVERIFY(texts.contains(u"復元用のファイルを読み込めませんでした。"_qs));
+        QCOMPARE(texts.filter(u"保存されていない変更が見つかりました。「無題」（"_qs).size(), 2);
+        QVERIFY(FileOps::FileExists(folder + "broken.zvr" + RecoveryFile::kSetAsideExtension));
+        QCOMPARE(int(std::count_if(m_prompter->shown.begin(), m_prompter->shown.end(),
+                                   [](const auto& s) { return s.buttons == Prompter::Buttons::DeleteLater; })),
+                 2);
+        QVERIFY(FileOps::FileExists(folder + "later.zvr"));
+        QVERIFY(!FileOps::FileExists(folder + "drop.zvr"));
+        QVERIFY(!Doc().IsModified());
+        FileOps::RemoveFileRetry(folder + "later.zvr");
+        FileOps::RemoveFileRetry(folder + "drop.zvr");
+        FileOps::RemoveFileRetry(folder + "broken.zvr" + RecoveryFile::kSetAsideExtension);
     }
 
     void deletingAFolderAsksOnceAndRemovesTheSubtree() {
