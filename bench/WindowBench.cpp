@@ -4,17 +4,20 @@
 #include "admanager/library/ui/AfManagerDoc.h"
 #include "admanager/library/ui/LeftView.h"
 #include "admanager/shell/AfManagerApp.h"
+#include "admanager/panes/RightView.h"
 #include "admanager/shell/MainFrame.h"
 #include "common/ModuleDir.h"
 #include "common/ui/Cp932Qt.h"
 
 #include <QApplication>
+#include <QUndoStack>
 #include <QTimer>
 #include <benchmark/benchmark.h>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <unistd.h>
 
 namespace {
 
@@ -104,6 +107,89 @@ void BM_StartUpToShownWindow(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_StartUpToShownWindow)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+long ResidentKiB() {
+    long pages = 0, resident = 0;
+    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2)
+            resident = 0;
+        std::fclose(f);
+    }
+    return resident * (::sysconf(_SC_PAGESIZE) / 1024);
+}
+
+// The history on the large library: 600 steps of every structural kind (deleting
+// ad items with their 50 banners, moving items, adding and deleting banners,
+// renaming), then all undone and redone. Reports the resident memory the history
+// adds (a step keeps what it took out, never a copy of the library).
+void BM_HistoryOnALargeLibrary(benchmark::State& state) {
+    for (auto _ : state) {
+        std::string lastFile = g_file;
+        CAfManagerDoc doc(lastFile, g_settings, g_aspList);
+        CMainFrame frame(doc, WindowGeometry{});
+        doc.OnFirstInit();
+        const long loaded = ResidentKiB();
+        auto& folders = doc.Library().root.children;
+        auto select = [&](LibraryNode& node) { frame.TreePane()->SelectItem(frame.TreePane()->ItemOf(&node)); };
+        for (int i = 0; i < 120; ++i) {
+            LibraryNode& folder = *folders[static_cast<std::size_t>(i % 20)];
+            select(*folder.children[0]);
+            doc.OnDeleteNode();
+            select(*folder.children[1]);
+            frame.ListPane()->SelectRow(0);
+            doc.OnDeleteBanner();
+            doc.OnAddBanner();
+            LibraryNode old;
+            old.CopyFieldsFrom(*folder.children[1]);
+            folder.children[1]->title = "renamed " + std::to_string(i);
+            doc.RecordNodeEdit(*folder.children[1], NodeEditStep::Title, old);
+            doc.MoveNode(*folder.children[2], *folders[static_cast<std::size_t>((i + 1) % 20)]);
+        }
+        const long stepped = ResidentKiB();
+        const auto undoStart = std::chrono::steady_clock::now();
+        while (doc.History().canUndo())
+            doc.Undo();
+        const double undoMs =
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - undoStart).count();
+        while (doc.History().canRedo())
+            doc.Redo();
+        state.counters["steps"] = doc.History().count();
+        state.counters["loaded_MiB"] = static_cast<double>(loaded) / 1024;
+        state.counters["history_MiB"] = static_cast<double>(stepped - loaded) / 1024;
+        state.counters["after_redo_MiB"] = static_cast<double>(ResidentKiB() - loaded) / 1024;
+        state.counters["undo_each_ms"] = undoMs / doc.History().count();
+        doc.History().clear();
+    }
+}
+BENCHMARK(BM_HistoryOnALargeLibrary)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// What a recovery copy costs the user-interface thread: the set-up and the longest
+// slice of encoding (each slice stops after 8 ms), for the large library.
+void BM_RecoveryCopySlices(benchmark::State& state) {
+    AdLibrary lib;
+    LoadLibrary(lib, g_file);
+    using Clock = std::chrono::steady_clock;
+    for (auto _ : state) {
+        const auto start = Clock::now();
+        StepwiseEncoding encoding(lib);
+        double longest = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+        int slices = 0;
+        for (bool done = false; !done; ++slices) {
+            const auto sliceStart = Clock::now();
+            done = encoding.Step(sliceStart + std::chrono::milliseconds(8));
+            longest = std::max(longest, std::chrono::duration<double, std::milli>(Clock::now() - sliceStart).count());
+        }
+        state.counters["longest_ui_ms"] = longest;
+        state.counters["slices"] = slices;
+        std::size_t bytes = 0;
+        encoding.Pack([&bytes](std::string_view piece) {
+            bytes += piece.size();
+            return true;
+        });
+        state.counters["copy_MiB"] = static_cast<double>(bytes) / (1024 * 1024);
+    }
+}
+BENCHMARK(BM_RecoveryCopySlices)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 
 } // namespace
 
