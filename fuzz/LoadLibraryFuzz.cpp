@@ -1,5 +1,7 @@
-// Feeds arbitrary bytes to the library reader as a .zva container, in memory.
+// Feeds arbitrary bytes to the library reader as a .zva container, in memory, and
+// to the reader of recovery copies behind their signature.
 #include "admanager/library/LibraryFile.h"
+#include "admanager/library/RecoveryFile.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -7,6 +9,13 @@
 #include <string_view>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    {
+        std::string copy(RecoveryFile::Signature());
+        copy.append(reinterpret_cast<const char*>(data), size);
+        RecoveryFile::Header header;
+        AdLibrary recovered;
+        RecoveryFile::Decode(copy, header, recovered);
+    }
     AdLibrary lib;
     if (!DecodeLibrary(lib, std::string_view(reinterpret_cast<const char*>(data), size)))
         return 0;

@@ -77,12 +77,16 @@ bool ReadHeader(const std::string& file, Header& header) {
     return ParseHeader(head, header) != 0;
 }
 
+bool Decode(std::string_view data, Header& header, AdLibrary& library) {
+    const std::size_t at = ParseHeader(data, header);
+    return at != 0 && DecodeLibrary(library, data.substr(at));
+}
+
+std::string_view Signature() { return kSignature; }
+
 bool Read(const std::string& file, Header& header, AdLibrary& library) {
     std::string data;
-    if (!FileOps::ReadWholeFile(file, data))
-        return false;
-    const std::size_t at = ParseHeader(data, header);
-    return at != 0 && DecodeLibrary(library, std::string_view(data).substr(at));
+    return FileOps::ReadWholeFile(file, data) && Decode(data, header, library);
 }
 
 std::vector<std::string> List(const std::string& folder) {

@@ -33,6 +33,10 @@ bool Write(const std::string& file, const Header& header, const std::function<bo
 // Reads a copy. False when it is not one or its library cannot be read whole.
 bool ReadHeader(const std::string& file, Header& header);
 bool Read(const std::string& file, Header& header, AdLibrary& library);
+// The same from bytes in memory.
+bool Decode(std::string_view data, Header& header, AdLibrary& library);
+// The bytes every copy begins with.
+std::string_view Signature();
 
 // The copies in folder, newest first.
 std::vector<std::string> List(const std::string& folder);

@@ -218,7 +218,7 @@ void CAfManagerDoc::AddNewChild(std::int32_t flags, const std::string& title, co
     child.flags = flags;
     child.title = title;
     m_tree->SelectItem(m_tree->AddChildCopy(*node, child));
-    Record(new NodeInsertStep(*this, text, before, *node, node->children.size() - 1));
+    Record(new NodeSlotStep(*this, text, before, *node, node->children.size() - 1));
 }
 
 void CAfManagerDoc::OnNewFolder() {
@@ -254,7 +254,7 @@ void CAfManagerDoc::OnPasteItem() {
         return Message(u"この場所には貼り付けできません"_qs);
     const Place before = CurrentPlace();
     m_tree->SelectItem(m_tree->AddChildCopy(*node, *m_state.copiedItem));
-    Record(new NodeInsertStep(*this, u"広告項目の貼り付け"_qs, before, *node, node->children.size() - 1));
+    Record(new NodeSlotStep(*this, u"広告項目の貼り付け"_qs, before, *node, node->children.size() - 1));
 }
 
 void CAfManagerDoc::OnDeleteNode() {
@@ -276,7 +276,7 @@ void CAfManagerDoc::OnDeleteNode() {
     // The node leaves the library whole: the step keeps it for undo.
     std::unique_ptr<LibraryNode> taken = DetachChild(*slot.parent, slot.index);
     m_tree->DeleteItem(m_tree->SelectedItem());
-    Record(new NodeDeleteStep(*this, before, *slot.parent, slot.index, std::move(taken)));
+    Record(new NodeSlotStep(*this, before, *slot.parent, slot.index, std::move(taken)));
     Q_EMIT statusMessage(u"項目を削除しました（元に戻す: Ctrl+Z）"_qs);
 }
 

@@ -23,20 +23,14 @@ void LibraryStep::redo() {
     m_doc.ShowPlace(m_after, m_treeChanges);
 }
 
-NodeInsertStep::NodeInsertStep(CAfManagerDoc& doc, const QString& text, Place before, LibraryNode& parent,
-                               std::size_t index)
-    : LibraryStep(doc, text, before, true), m_parent(parent), m_index(index) {}
+NodeSlotStep::NodeSlotStep(CAfManagerDoc& doc, const QString& text, Place before, LibraryNode& parent,
+                           std::size_t index)
+    : LibraryStep(doc, text, before, true), m_parent(parent), m_index(index), m_taken(false) {}
 
-void NodeInsertStep::Apply() { InsertChild(m_parent, m_index, std::move(m_kept)); }
-void NodeInsertStep::Revert() { m_kept = DetachChild(m_parent, m_index); }
-
-NodeDeleteStep::NodeDeleteStep(CAfManagerDoc& doc, Place before, LibraryNode& parent, std::size_t index,
-                               std::unique_ptr<LibraryNode> node)
-    : LibraryStep(doc, QStringLiteral("項目の削除"), before, true), m_parent(parent), m_index(index),
+NodeSlotStep::NodeSlotStep(CAfManagerDoc& doc, Place before, LibraryNode& parent, std::size_t index,
+                           std::unique_ptr<LibraryNode> node)
+    : LibraryStep(doc, QStringLiteral("項目の削除"), before, true), m_parent(parent), m_index(index), m_taken(true),
       m_kept(std::move(node)) {}
-
-void NodeDeleteStep::Apply() { m_kept = DetachChild(m_parent, m_index); }
-void NodeDeleteStep::Revert() { InsertChild(m_parent, m_index, std::move(m_kept)); }
 
 NodeMoveStep::NodeMoveStep(CAfManagerDoc& doc, Place before, LibraryNode& from, std::size_t fromIndex, LibraryNode& to,
                            std::vector<std::string> oldIds, std::vector<std::string> newIds)

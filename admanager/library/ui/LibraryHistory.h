@@ -38,30 +38,24 @@ private:
     bool m_made = true;
 };
 
-// A node put into a folder's list: new folder, new ad item, pasted ad item.
-class NodeInsertStep : public LibraryStep {
+// A node put into a folder's list (new folder, new ad item, pasted ad item) or
+// taken out of it (deleted, kept whole for undo).
+class NodeSlotStep : public LibraryStep {
 public:
-    NodeInsertStep(CAfManagerDoc& doc, const QString& text, Place before, LibraryNode& parent, std::size_t index);
+    // A node that was put at index.
+    NodeSlotStep(CAfManagerDoc& doc, const QString& text, Place before, LibraryNode& parent, std::size_t index);
+    // node, taken out of index.
+    NodeSlotStep(CAfManagerDoc& doc, Place before, LibraryNode& parent, std::size_t index,
+                 std::unique_ptr<LibraryNode> node);
 
 private:
-    void Apply() override;
-    void Revert() override;
+    void Apply() override { m_taken ? Take() : Put(); }
+    void Revert() override { m_taken ? Put() : Take(); }
+    void Put() { InsertChild(m_parent, m_index, std::move(m_kept)); }
+    void Take() { m_kept = DetachChild(m_parent, m_index); }
     LibraryNode& m_parent;
     std::size_t m_index;
-    std::unique_ptr<LibraryNode> m_kept;
-};
-
-// A node taken out of its folder, kept whole for undo.
-class NodeDeleteStep : public LibraryStep {
-public:
-    NodeDeleteStep(CAfManagerDoc& doc, Place before, LibraryNode& parent, std::size_t index,
-                   std::unique_ptr<LibraryNode> node);
-
-private:
-    void Apply() override;
-    void Revert() override;
-    LibraryNode& m_parent;
-    std::size_t m_index;
+    bool m_taken;
     std::unique_ptr<LibraryNode> m_kept;
 };
 
