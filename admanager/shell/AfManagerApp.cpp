@@ -163,8 +163,9 @@ bool CAfManagerApp::InitInstance(const QStringList& arguments) {
 
     m_frame->show();
     m_frame->repaint();
-    // This run holds the instance lock: any recovery copy is from a run that ended unsaved.
-    m_doc->OfferRecovery();
+    // Holding the instance lock, any recovery copy is from a run that ended unsaved.
+    if (m_lock.Held())
+        m_doc->OfferRecovery();
     CheckAssociation();
     return true;
 }

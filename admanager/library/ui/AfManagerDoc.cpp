@@ -196,8 +196,8 @@ bool CAfManagerDoc::SaveModified() {
                                         Prompter::Icon::Exclamation, Prompter::Buttons::YesNoCancel)) {
     case Prompter::Answer::Yes: return OnFileSave();
     case Prompter::Answer::No:
-        // The user chose to drop the changes: so goes their recovery copy.
-        m_recovery->Discard();
+        // The changes go with the content that replaces them or at the end of the
+        // run, and their recovery copy with them; a cancelled Open keeps both.
         return true;
     default: return false;
     }
