@@ -41,6 +41,23 @@ const GumboAttribute* Attribute(const GumboElement& e, const char* name) {
     return gumbo_get_attribute(&e.attributes, name);
 }
 
+// An attribute's value as the tag holds it, for the report: the parser's decoded
+// value took CP932 for UTF-8, so its Japanese is lost; the source bytes are
+// converted once.
+std::string SourceValue(const GumboAttribute* a) {
+    if (!a)
+        return {};
+    std::string_view raw(a->original_value.data, a->original_value.length);
+    if (raw.size() >= 2 && (raw.front() == '"' || raw.front() == '\'') && raw.back() == raw.front())
+        raw = raw.substr(1, raw.size() - 2);
+    std::size_t begin = 0, end = raw.size();
+    while (begin < end && static_cast<unsigned char>(raw[begin]) <= ' ')
+        ++begin;
+    while (end > begin && static_cast<unsigned char>(raw[end - 1]) <= ' ')
+        --end;
+    return Cp932::ToUtf8(raw.substr(begin, end - begin));
+}
+
 bool OneOf(GumboTag tag, std::initializer_list<GumboTag> tags) {
     return std::find(tags.begin(), tags.end(), tag) != tags.end();
 }
@@ -216,7 +233,7 @@ private:
                 bool insecure = std::string_view(name) == "srcset" ? Lower(value).find("http://") != std::string::npos
                                                                    : IsPlainHttp(value);
                 if (insecure)
-                    Add(TagProblem::InsecureResource, TagSeverity::Error, Cp932::ToUtf8(TrimBlanks(value)));
+                    Add(TagProblem::InsecureResource, TagSeverity::Error, SourceValue(a));
             }
             if (tag == GUMBO_TAG_A && Attribute(e, "href") && !HasRelToken(e, {"nofollow", "sponsored"}))
                 Add(TagProblem::LinkWithoutRel, TagSeverity::Warning, LinkDetail(e));
@@ -265,15 +282,8 @@ private:
         return refs;
     }
 
-    static std::string LinkDetail(const GumboElement& e) {
-        const GumboAttribute* href = Attribute(e, "href");
-        return Cp932::ToUtf8(TrimBlanks(href ? href->value : ""));
-    }
-
-    static std::string ImageDetail(const GumboElement& e) {
-        const GumboAttribute* src = Attribute(e, "src");
-        return Cp932::ToUtf8(TrimBlanks(src ? src->value : ""));
-    }
+    static std::string LinkDetail(const GumboElement& e) { return SourceValue(Attribute(e, "href")); }
+    static std::string ImageDetail(const GumboElement& e) { return SourceValue(Attribute(e, "src")); }
 
     // What the tree does not account for was dropped by the parser: an end tag
     // with nothing to close, or a tag cut off at the end of the text.
@@ -452,6 +462,10 @@ std::string RewriteTagForOutput(std::string_view tag, bool sponsoredRel, bool la
         return std::string(tag);
     std::stable_sort(insertions.begin(), insertions.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
+    // The parser's reconstructed copies of an element (a formatting element
+    // reopened after a misnested end tag) name the same source position: each
+    // attribute goes in once.
+    insertions.erase(std::unique(insertions.begin(), insertions.end()), insertions.end());
     std::string out;
     out.reserve(tag.size() + insertions.size() * 20);
     std::size_t pos = 0;

@@ -135,14 +135,17 @@ bool CAfManagerApp::InitInstance(const QStringList& arguments) {
 
     // A library named on the command line replaces last_file, even when the last
     // file is not to be reopened. A path the settings cannot hold is refused.
+    bool named = false;
     if (!arguments.isEmpty() && !arguments.constFirst().isEmpty()) {
         std::string path = Cp932Qt::FromQt(QFileInfo(arguments.constFirst()).absoluteFilePath());
-        if (path.size() <= kMaxPathBytes)
+        named = path.size() <= kMaxPathBytes;
+        if (named)
             m_settings.lastFile = path;
     }
 
     m_doc = std::make_unique<CAfManagerDoc>(m_settings.lastFile, m_settings, m_aspList);
     m_doc->SetFtpHosts(&m_ftpList);
+    m_doc->SetStartFileNamed(named);
     m_frame = std::make_unique<CMainFrame>(*m_doc, GeometryOf(m_settings));
     // A settings or history file that others could read is made private when
     // written; the status bar says so, once per file (writes may come from the

@@ -118,7 +118,9 @@ void CAfManagerDoc::OnFirstInit() {
     if (m_reopenAtStart && !m_lastFile.empty() && FileOps::FileExists(NativePath(m_lastFile))) {
         loaded = LoadLibrary(m_library, NativePath(m_lastFile));
         if (!loaded) {
-            Exclamation(u"前回のファイルの読み込みに失敗しました。"_qs);
+            // A file the user named is named back; the last file reopened by the setting keeps its message.
+            Exclamation(m_startFileNamed ? u"ファイルの読み込みに失敗しました。\n"_qs + FilePath()
+                                         : u"前回のファイルの読み込みに失敗しました。"_qs);
             m_lastFile.clear();
         }
     } else if (m_reopenAtStart && !m_lastFile.empty()) {

@@ -60,6 +60,8 @@ public:
     // Parent for message boxes and dialogs.
     void SetDialogParent(QWidget* parent) { m_dialogParent = parent; }
 
+    // The file to open at start was named on the command line, not reopened by the setting.
+    void SetStartFileNamed(bool named) { m_startFileNamed = named; }
     // File cycle.
     void OnFirstInit();
     void OnFileNew();
@@ -144,6 +146,7 @@ private:
     std::unique_ptr<CRecoveryKeeper> m_recovery;
     bool m_showingPlace = false;
     bool m_reopenAtStart = true;
+    bool m_startFileNamed = false;
     CLeftView* m_tree = nullptr;
     CRightView* m_list = nullptr;
     CDataCtrlView* m_editor = nullptr;

@@ -1,6 +1,8 @@
 #include "admanager/htmlgen/PreviewPages.h"
 
+#include <fstream>
 #include <gtest/gtest.h>
+#include <iterator>
 
 namespace {
 
@@ -35,6 +37,22 @@ TEST(PreviewPages, NamesAndVersionAddress) {
     std::string url = PreviewPages::VersionPageUrl();
     EXPECT_EQ(url.substr(url.find("/software/")),
               "/software/zova_af/version/version.php?ver1=1&ver2=0&ver3=0&a=0&b=0");
+}
+
+} // namespace
+
+namespace {
+
+// The shipped pages open in browsers of any locale: each says it is Shift_JIS in its head.
+TEST(ShippedPages, DeclareTheirEncoding) {
+    for (const char* page : {"help.html", "html/top.html", "html/null.html", "html/asp.html"}) {
+        std::ifstream in(std::string(ZOVA_TEST_DATA_DIR) + "/../../resources/" + page, std::ios::binary);
+        ASSERT_TRUE(in) << page;
+        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const std::size_t head = text.find("</head>");
+        ASSERT_NE(head, std::string::npos) << page;
+        EXPECT_NE(text.substr(0, head).find("charset=Shift_JIS"), std::string::npos) << page;
+    }
 }
 
 } // namespace

@@ -121,6 +121,25 @@ TEST(TagCheckTest, SeverityAndDetail) {
     EXPECT_EQ(f[0].detail, "http://a.jp/x.gif");
     EXPECT_EQ(DescribeFindings(f), "エラー: http:// の読み込み (HTTPSのページではブロックされます): http://a.jp/x.gif");
 
+    // Japanese in an address or alt text reads as it is written, quoted or not.
+    const struct {
+        std::string tag, detail;
+    } japanese[] = {
+        {J("<a href=\" https://例え.jp/商品?q=テスト \">x</a>"), "https://例え.jp/商品?q=テスト"},
+        {J("<a href='https://例え.jp/カテゴリ'>x</a>"), "https://例え.jp/カテゴリ"},
+        {J("<img src=画像.gif alt=\"\" width=1 height=1>"), ""},
+        {J("<img src=http://例え.jp/画像.gif alt=\"\" width=1 height=1>"), "http://例え.jp/画像.gif"},
+    };
+    for (const auto& c : japanese) {
+        f = CheckTag(c.tag);
+        if (c.detail.empty()) {
+            EXPECT_TRUE(f.empty()) << DescribeFindings(f);
+            continue;
+        }
+        ASSERT_EQ(f.size(), 1u) << DescribeFindings(f);
+        EXPECT_EQ(f[0].detail, c.detail);
+    }
+
     f = CheckTag("<div><a href=\"https://a\" rel=nofollow>x");
     ASSERT_EQ(f.size(), 2u);
     EXPECT_EQ(f[0].detail, "<div>");
@@ -163,6 +182,10 @@ TEST(RewriteTagForOutputTest, AddsOnlyWhatIsMissing) {
         {"<script>document.write('<a href=x><img src=b>')</script>",
          "<script>document.write('<a href=x><img src=b>')</script>"},
         {J("<a href=x>表示</a>"), J("<a rel=\"sponsored\" href=x>表示</a>")},
+        // The parser reopens <a> after </p> and <b> after </div>: still one attribute each.
+        {"<p><a href=\"u\">x</p>y", "<p><a rel=\"sponsored\" href=\"u\">x</p>y"},
+        {"<div><b><a href=u><img src=i></div><i>z</i>",
+         "<div><b><a rel=\"sponsored\" href=u><img loading=\"lazy\" src=i></div><i>z</i>"},
     };
     for (const Rewrite& c : cases)
         EXPECT_EQ(RewriteTagForOutput(c.in, true, true), c.out);

@@ -740,6 +740,13 @@ private Q_SLOTS:
         QCOMPARE(m_prompter->LastText(), u"前回のファイルの読み込みに失敗しました。"_qs);
         QVERIFY(m_lastFile.empty());
         QCOMPARE(Doc().Title(), u"無題"_qs);
+        // The same file named on the command line: named back.
+        cleanup();
+        init();
+        m_lastFile = Cp932Qt::FromQt(file);
+        Doc().SetStartFileNamed(true);
+        Doc().OnFirstInit();
+        QCOMPARE(m_prompter->LastText(), u"ファイルの読み込みに失敗しました。\n"_qs + file);
         // A last file that no longer exists: untitled, no message.
         cleanup();
         init();
