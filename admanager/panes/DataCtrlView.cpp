@@ -169,8 +169,7 @@ void CDataCtrlView::Refresh(int what) {
         SetFieldsEnabled(true);
         if (banner->asp.empty())
             banner->asp = LibraryTexts::DefaultAsp();
-        // No match leaves the first entry shown; the banner keeps its name until a pick.
-        SelectAspPrefix(Cp932Qt::ToQt(banner->asp));
+        ShowAsp(banner->asp);
         m_ui->advertiserLineEdit->setText(Cp932Qt::ToQt(banner->advertiser));
         m_ui->nameLineEdit->setText(Cp932Qt::ToQt(banner->name));
         m_ui->commentPlainTextEdit->setPlainText(Cp932Qt::ToQtMultiline(banner->comment));
@@ -184,16 +183,32 @@ void CDataCtrlView::Refresh(int what) {
     m_ready = true;
 }
 
+void CDataCtrlView::ShowAsp(const std::string& asp) {
+    QComboBox* combo = m_ui->aspComboBox;
+    // The previous banner's unregistered name goes first.
+    const int listed = static_cast<int>(m_doc.Asp().entries.size()) + 1;
+    while (combo->count() > listed)
+        combo->removeItem(combo->count() - 1);
+    const QString name = Cp932Qt::ToQt(asp);
+    if (SelectAspPrefix(name))
+        return;
+    // A name the ASP list does not have is shown as it is, after その他, marked;
+    // picking it keeps the name.
+    combo->addItem(name + u"（未登録）"_qs, name);
+    combo->setCurrentIndex(combo->count() - 1);
+}
+
 void CDataCtrlView::RefillAspList() {
     QComboBox* combo = m_ui->aspComboBox;
     QString shown = combo->currentIndex() >= 0 ? combo->currentText() : QString();
     bool ready = m_ready;
     m_ready = false;
     FillAspList();
+    if (const Banner* banner = m_doc.State().currentBanner; banner && combo->isEnabled())
+        ShowAsp(banner->asp);
+    else
+        SelectAspPrefix(shown.isEmpty() ? OtherAsp() : shown);
     m_ready = ready;
-    if (shown.isEmpty())
-        shown = OtherAsp();
-    SelectAspPrefix(shown);
 }
 
 void CDataCtrlView::Store(int field, const std::function<void(Banner&)>& apply) {
@@ -211,8 +226,10 @@ void CDataCtrlView::Store(int field, const std::function<void(Banner&)>& apply) 
 
 void CDataCtrlView::OnAspActivated(int index) {
     QComboBox* combo = m_ui->aspComboBox;
-    Store(BannerEditStep::Asp, [combo, index](Banner& b) {
-        b.asp = index >= 0 ? Cp932Qt::FromQt(combo->itemText(index)) : std::string();
+    // An entry for a name not in the ASP list carries the name itself.
+    const QVariant own = index >= 0 ? combo->itemData(index) : QVariant();
+    Store(BannerEditStep::Asp, [combo, index, own](Banner& b) {
+        b.asp = index < 0 ? std::string() : Cp932Qt::FromQt(own.isValid() ? own.toString() : combo->itemText(index));
         Cp932::CutTo(b.asp, kShortTextBytes);
     });
 }

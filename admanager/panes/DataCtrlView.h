@@ -55,6 +55,8 @@ private:
     void FillAspList();
     // Selects the first entry that begins with text, ignoring case; false when none does.
     bool SelectAspPrefix(const QString& text);
+    // Shows a banner's ASP: the list's entry, or the name itself marked as not registered.
+    void ShowAsp(const std::string& asp);
     void SetFieldsEnabled(bool enabled);
     void Navigate(const char* page);
     // Stores a change into the current banner, then updates the row and the modified flag.

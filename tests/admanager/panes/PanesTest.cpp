@@ -222,13 +222,19 @@ private Q_SLOTS:
         banners[0]->asp = J("Unknown");
         banners[1]->asp.clear();
         banners[2]->asp = J("value");
-        // Not in the list: the first entry shows, the banner keeps its name.
+        // Not in the list: the name itself, after その他, marked; the banner keeps its name.
         List().SelectRow(0);
-        QCOMPARE(combo->currentIndex(), 0);
+        QCOMPARE(combo->count(), 4);
+        QCOMPARE(combo->currentText(), u"Unknown（未登録）"_qs);
         QCOMPARE(banners[0]->asp, J("Unknown"));
         QVERIFY(!m_doc->IsModified());
-        // Empty: becomes "その他".
+        // Picking it again stores the name, not the mark, and the row shows it.
+        Q_EMIT combo->activated(3);
+        QCOMPARE(banners[0]->asp, J("Unknown"));
+        QCOMPARE(Cell(0, 0), u"Unknown"_qs);
+        // Empty: becomes "その他"; the other banner's name is no entry any more.
         List().SelectRow(1);
+        QCOMPARE(combo->count(), 3);
         QCOMPARE(banners[1]->asp, J("その他"));
         QCOMPARE(combo->currentText(), u"その他"_qs);
         // A prefix, any case.
@@ -251,8 +257,8 @@ private Q_SLOTS:
         QCOMPARE(banners[0]->asp, J("ValueCommerce")); // a refill stores nothing
         m_aspList.entries.clear();
         Editor().Refresh(0);
-        QCOMPARE(combo->count(), 1);
-        QCOMPARE(combo->currentText(), u"その他"_qs);
+        QCOMPARE(combo->count(), 2);
+        QCOMPARE(combo->currentText(), u"ValueCommerce（未登録）"_qs);
     }
 
     void deletedBannersHaveNoRowAndTheGeneratorReadsTheRows() {
