@@ -218,6 +218,9 @@ void CAfManagerApp::InstallCommands() {
     frame->SetCommandHandler(Cmd::TagCheck, [this] {
         CTagCheckDlg dialog(m_doc->Library().root, m_frame.get());
         dialog.exec();
+        // A finding chosen in the report: its ad item and banner are shown for editing.
+        if (const CTagCheckDlg::Target target = dialog.Chosen(); target.item)
+            m_doc->ShowPlace({const_cast<LibraryNode*>(target.item), const_cast<Banner*>(target.banner)}, false);
     });
     frame->SetCommandHandler(Cmd::AspSettings, [this] {
         EditAspList(m_aspList, AppPaths::SettingsDir(), m_hooks.openUrl, [this] { m_frame->EditorPane()->RefillAspList(); },

@@ -105,8 +105,21 @@ class LabelJourney:
         s.check(any(r[0].endswith(ITEM) and r[3] == "エラー" and "http://" in r[4] for r in rows),
                 f"the http:// image is an error row: {rows}")
         s.screenshot("tag-check-report")
-        s.click(button(app, dlg, "閉じる"))
+        s.step("a double-click on a finding closes the report on its banner")
+        row = next(i for i, r in enumerate(rows) if r[0].endswith(ITEM) and r[3] == "エラー")
+        table_acc = app.find("table", "確認結果", within=dlg)
+        s.move(*s.centre(table_acc.queryTable().getAccessibleAt(row, 2)))
+        s.xdo("click", "--repeat", "2", "--delay", "80", "1")
         gone(app, dlg)
+        s.check_equal(self.af.selected_tree_items(), [ITEM], "the tree after the double-click")
+        s.check_equal(self.af.selected_rows(), [int(rows[row][1]) - 1], "the banner row after the double-click")
+        s.step("Enter on a finding does the same")
+        app.menu("ツール(T)", "タグの確認(K)...")
+        dlg = wait_window(app, CHECK_CAPTION)
+        s.click(app.find("table", "確認結果", within=dlg).queryTable().getAccessibleAt(row, 2))
+        s.key("Return")
+        gone(app, dlg)
+        s.check_equal(self.af.selected_rows(), [int(rows[row][1]) - 1], "the banner row after Enter")
 
     def exit(self):
         s, app = self.s, self.app

@@ -43,12 +43,27 @@ CTagCheckDlg::CTagCheckDlg(const LibraryNode& root, QWidget* parent)
                 table->setItem(row, col, item);
             }
             table->item(row, 3)->setIcon(error ? errorIcon : warningIcon);
+            m_rows.push_back({c.item, c.banner});
         }
     }
     table->resizeColumnsToContents();
-    for (int col = 0; col < 6; ++col)
-        table->setColumnWidth(col, std::min(table->columnWidth(col), 320));
-    table->horizontalHeader()->setStretchLastSection(true);
+    const int widest[] = {200, 60, 160, 90, 300};
+    for (int col = 0; col < 5; ++col)
+        table->setColumnWidth(col, std::min(table->columnWidth(col), widest[col]));
+    // 詳細 takes the rest of the (resizable) window, never behind a sideways
+    // scroll; a text longer than its cell ends in "…" and shows whole as its tooltip.
+    table->horizontalHeader()->setSectionResizeMode(5, QHeaderView::Stretch);
+    table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    table->setTextElideMode(Qt::ElideMiddle);
+    resize(std::max(width(), 960), height());
+    setSizeGripEnabled(true);
+    // Double-click or Enter on a finding: the report closes on its banner.
+    connect(table, &QTableWidget::cellActivated, this, [this](int row, int) {
+        if (row < 0 || row >= static_cast<int>(m_rows.size()))
+            return;
+        m_chosen = m_rows[static_cast<std::size_t>(row)];
+        accept();
+    });
 
     if (checks.empty())
         m_ui->summaryLabel->setText(u"確認するバナーがありません。"_qs);

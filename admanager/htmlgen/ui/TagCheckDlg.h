@@ -4,6 +4,7 @@
 
 #include <QDialog>
 #include <memory>
+#include <vector>
 
 namespace Ui {
 class TagCheckDlg;
@@ -19,7 +20,15 @@ public:
     ~CTagCheckDlg() override;
 
     QTableWidget* Findings() const;
+    // The finding's banner the user went to (double-click or Enter), or nulls.
+    struct Target {
+        const LibraryNode* item = nullptr;
+        const Banner* banner = nullptr;
+    };
+    Target Chosen() const { return m_chosen; }
 
 private:
     std::unique_ptr<Ui::TagCheckDlg> m_ui;
+    std::vector<Target> m_rows;
+    Target m_chosen;
 };
