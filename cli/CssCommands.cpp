@@ -37,8 +37,13 @@ int WriteStyleSheet(CommandContext& ctx, const CssOptions& opt) {
     if (tag.empty())
         return ctx.Fail("タグClass名を入力してください。");
     const std::string out = opt.out ? *opt.out : Cp932::ToUtf8(settings.szLastCss);
-    if (!vessilo::WriteCss(settings, out, tag))
+    std::vector<std::string> dropped;
+    if (!vessilo::WriteCss(settings, out, tag, &dropped))
         return ctx.Fail("CSSファイルの保存に失敗しました。");
+    // A hand-edited value that would break the sheet was left out: say which.
+    for (const std::string& declaration : dropped)
+        ctx.err << "書き出さなかった宣言（値に ; { } < > \" ' \\ または改行を含みます）: " << Cp932::ToUtf8(declaration)
+                << "\n";
     if (opt.previewHtml) {
         // The page uses the exported class name so that the linked sheet styles it.
         if (!vessilo::WritePreviewPage(settings, *opt.previewHtml, HrefFromPage(*opt.previewHtml, out), tag))

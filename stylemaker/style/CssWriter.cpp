@@ -12,10 +12,11 @@ namespace {
 // buffer: a long class name given on the command line must not be cut.
 class CssText {
 public:
-    explicit CssText(std::string_view tagClass) : m_tag(tagClass) {}
+    CssText(std::string_view tagClass, std::vector<std::string>* dropped) : m_tag(tagClass), m_dropped(dropped) {}
 
     void Head(std::string_view prefix, std::string_view suffix) {
-        m_text.append(prefix).append(m_tag).append(suffix).append(" {\n");
+        m_selector.assign(prefix).append(m_tag).append(suffix);
+        m_text.append(m_selector).append(" {\n");
     }
     void Close() { m_text.append("}\n"); }
 
@@ -50,10 +51,17 @@ public:
 
 private:
     void Declaration(std::string_view property, std::string_view value) {
+        if (value.find_first_of(";{}<>\"'\\\r\n") != std::string_view::npos) {
+            if (m_dropped)
+                m_dropped->push_back(m_selector + " " + std::string(property));
+            return;
+        }
         m_text.append("    ").append(property).append(": ").append(value).append(";\n");
     }
 
     std::string m_tag;
+    std::vector<std::string>* m_dropped;
+    std::string m_selector;
     std::string m_text;
 };
 
@@ -125,8 +133,8 @@ void WritePhoneRules(CssText& css, const CStyleSettings& s) {
 
 } // namespace
 
-std::string BuildCss(const CStyleSettings& s, std::string_view tagClass) {
-    CssText css(tagClass);
+std::string BuildCss(const CStyleSettings& s, std::string_view tagClass, std::vector<std::string>* dropped) {
+    CssText css(tagClass, dropped);
 
     css.Head("table.", "_frame");
     if (s.bFrameWidth)
@@ -228,8 +236,9 @@ std::string BuildCss(const CStyleSettings& s, std::string_view tagClass) {
     return css.Take();
 }
 
-bool WriteCss(const CStyleSettings& settings, const std::string& path, std::string_view tagClass) {
-    return FileOps::WriteWholeFile(path, BuildCss(settings, tagClass));
+bool WriteCss(const CStyleSettings& settings, const std::string& path, std::string_view tagClass,
+              std::vector<std::string>* dropped) {
+    return FileOps::WriteWholeFile(path, BuildCss(settings, tagClass, dropped));
 }
 
 } // namespace vessilo

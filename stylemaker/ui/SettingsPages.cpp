@@ -17,11 +17,11 @@ CGeneralPage::CGeneralPage(QWidget* parent) : CStylePage(parent), m_ui(std::make
     BindName(m_ui->nameLineEdit, &CStyleSettings::szName, 254);
     BindComment(m_ui->commentPlainTextEdit, &CStyleSettings::szComment, 510);
     BindCheck(m_ui->frameWidthCheckBox, &CStyleSettings::bFrameWidth);
-    BindNumber(m_ui->frameWidthLineEdit, &CStyleSettings::nFrameWidth, 31);
+    BindNumber(m_ui->frameWidthLineEdit, &CStyleSettings::nFrameWidth, 31, kSizeRange);
     BindCombo(m_ui->frameWidthUnitComboBox, &CStyleSettings::szFrameWidthUnit);
     BindCheck(m_ui->frameBorderCheckBox, &CStyleSettings::bFrameBorder);
     BindCombo(m_ui->frameBorderStyleComboBox, &CStyleSettings::szFrameBorderStyle);
-    BindNumber(m_ui->frameBorderLineEdit, &CStyleSettings::nFrameBorder, 31);
+    BindNumber(m_ui->frameBorderLineEdit, &CStyleSettings::nFrameBorder, 31, kBorderRange);
     BindColor(m_ui->frameBorderColorLineEdit, m_ui->frameBorderColorSwatchLabel, m_ui->frameBorderColorPushButton,
               &CStyleSettings::szFrameBorderColor);
     BindCheck(m_ui->frameTextColorCheckBox, &CStyleSettings::bFrameTextColor);
@@ -31,17 +31,17 @@ CGeneralPage::CGeneralPage(QWidget* parent) : CStylePage(parent), m_ui(std::make
     BindColor(m_ui->frameBackColorLineEdit, m_ui->frameBackColorSwatchLabel, m_ui->frameBackColorPushButton,
               &CStyleSettings::szFrameBackColor);
     BindCheck(m_ui->frameFontSizeCheckBox, &CStyleSettings::bFrameFontSize);
-    BindNumber(m_ui->frameFontSizeLineEdit, &CStyleSettings::nFrameFontSize, 31);
+    BindNumber(m_ui->frameFontSizeLineEdit, &CStyleSettings::nFrameFontSize, 31, kFontRange);
     BindCombo(m_ui->frameFontSizeUnitComboBox, &CStyleSettings::szFrameFontSizeUnit);
     BindCheck(m_ui->frameFontBorldCheckBox, &CStyleSettings::bFrameFontBorld);
     BindCheck(m_ui->frameFontItalicCheckBox, &CStyleSettings::bFrameFontItalic);
     BindCheck(m_ui->frameMarginCheckBox, &CStyleSettings::bFrameMargin);
-    BindNumber(m_ui->frameMarginLeftLineEdit, &CStyleSettings::nFrameMarginLeft, 31);
-    BindNumber(m_ui->frameMarginRightLineEdit, &CStyleSettings::nFrameMarginRight, 31);
-    BindNumber(m_ui->frameMarginTopLineEdit, &CStyleSettings::nFrameMarginTop, 31);
-    BindNumber(m_ui->frameMarginBottomLineEdit, &CStyleSettings::nFrameMarginBottom, 31);
+    BindNumber(m_ui->frameMarginLeftLineEdit, &CStyleSettings::nFrameMarginLeft, 31, kSpaceRange);
+    BindNumber(m_ui->frameMarginRightLineEdit, &CStyleSettings::nFrameMarginRight, 31, kSpaceRange);
+    BindNumber(m_ui->frameMarginTopLineEdit, &CStyleSettings::nFrameMarginTop, 31, kSpaceRange);
+    BindNumber(m_ui->frameMarginBottomLineEdit, &CStyleSettings::nFrameMarginBottom, 31, kSpaceRange);
     BindCheck(m_ui->responsiveCheckBox, &CStyleSettings::bResponsive);
-    BindNumber(m_ui->breakpointLineEdit, &CStyleSettings::nBreakpoint, 31);
+    BindNumber(m_ui->breakpointLineEdit, &CStyleSettings::nBreakpoint, 31, kBreakpointRange);
     BindIndex(m_ui->phoneColsComboBox, &CStyleSettings::nPhoneCols, 1);
     m_ui->breakpointLineEdit->setAccessibleName(u"スマートフォン対応の幅"_qs);
     m_ui->phoneColsComboBox->setAccessibleName(u"スマートフォンの列数"_qs);
@@ -58,14 +58,14 @@ CAdPage::CAdPage(QWidget* parent) : CStylePage(parent), m_ui(std::make_unique<Ui
     BindCheck(m_ui->dataVertCheckBox, &CStyleSettings::bDataVert);
     BindCombo(m_ui->dataVertComboBox, &CStyleSettings::szDataVert);
     BindCheck(m_ui->advWidthCheckBox, &CStyleSettings::bAdvWidth);
-    BindNumber(m_ui->advWidthLineEdit, &CStyleSettings::nAdvWidth, 31);
+    BindNumber(m_ui->advWidthLineEdit, &CStyleSettings::nAdvWidth, 31, kSizeRange);
     BindCombo(m_ui->advWidthUnitComboBox, &CStyleSettings::szAdvWidthUnit);
     BindCheck(m_ui->advHeightCheckBox, &CStyleSettings::bAdvHeight);
-    BindNumber(m_ui->advHeightLineEdit, &CStyleSettings::nAdvHeight, 31);
+    BindNumber(m_ui->advHeightLineEdit, &CStyleSettings::nAdvHeight, 31, kSizeRange);
     BindCombo(m_ui->advHeightUnitComboBox, &CStyleSettings::szAdvHeightUnit);
     BindCheck(m_ui->advBorderCheckBox, &CStyleSettings::bAdvBorder);
     BindCombo(m_ui->advBorderStyleComboBox, &CStyleSettings::szAdvBorderStyle);
-    BindNumber(m_ui->advBorderLineEdit, &CStyleSettings::nAdvBorder, 31);
+    BindNumber(m_ui->advBorderLineEdit, &CStyleSettings::nAdvBorder, 31, kBorderRange);
     BindColor(m_ui->advBorderColorLineEdit, m_ui->advBorderColorSwatchLabel, m_ui->advBorderColorPushButton,
               &CStyleSettings::szAdvBorderColor);
     BindCheck(m_ui->advTextColorCheckBox, &CStyleSettings::bAdvTextColor);
@@ -75,20 +75,20 @@ CAdPage::CAdPage(QWidget* parent) : CStylePage(parent), m_ui(std::make_unique<Ui
     BindColor(m_ui->advBackColorLineEdit, m_ui->advBackColorSwatchLabel, m_ui->advBackColorPushButton,
               &CStyleSettings::szAdvBackColor);
     BindCheck(m_ui->advFontSizeCheckBox, &CStyleSettings::bAdvFontSize);
-    BindNumber(m_ui->advFontSizeLineEdit, &CStyleSettings::nAdvFontSize, 31);
+    BindNumber(m_ui->advFontSizeLineEdit, &CStyleSettings::nAdvFontSize, 31, kFontRange);
     BindCombo(m_ui->advFontSizeUnitComboBox, &CStyleSettings::szAdvFontSizeUnit);
     BindCheck(m_ui->advFontBorldCheckBox, &CStyleSettings::bAdvFontBorld);
     BindCheck(m_ui->advFontItalicCheckBox, &CStyleSettings::bAdvFontItalic);
     BindCheck(m_ui->advPaddingCheckBox, &CStyleSettings::bAdvPadding);
-    BindNumber(m_ui->advPaddingLeftLineEdit, &CStyleSettings::nAdvPaddingLeft, 14);
-    BindNumber(m_ui->advPaddingRightLineEdit, &CStyleSettings::nAdvPaddingRight, 14);
-    BindNumber(m_ui->advPaddingTopLineEdit, &CStyleSettings::nAdvPaddingTop, 14);
-    BindNumber(m_ui->advPaddingBottomLineEdit, &CStyleSettings::nAdvPaddingBottom, 14);
+    BindNumber(m_ui->advPaddingLeftLineEdit, &CStyleSettings::nAdvPaddingLeft, 14, kSpaceRange);
+    BindNumber(m_ui->advPaddingRightLineEdit, &CStyleSettings::nAdvPaddingRight, 14, kSpaceRange);
+    BindNumber(m_ui->advPaddingTopLineEdit, &CStyleSettings::nAdvPaddingTop, 14, kSpaceRange);
+    BindNumber(m_ui->advPaddingBottomLineEdit, &CStyleSettings::nAdvPaddingBottom, 14, kSpaceRange);
     BindCheck(m_ui->advMarginCheckBox, &CStyleSettings::bAdvMargin);
-    BindNumber(m_ui->advMarginLeftLineEdit, &CStyleSettings::nAdvMarginLeft, 14);
-    BindNumber(m_ui->advMarginRightLineEdit, &CStyleSettings::nAdvMarginRight, 14);
-    BindNumber(m_ui->advMarginTopLineEdit, &CStyleSettings::nAdvMarginTop, 14);
-    BindNumber(m_ui->advMarginBottomLineEdit, &CStyleSettings::nAdvMarginBottom, 14);
+    BindNumber(m_ui->advMarginLeftLineEdit, &CStyleSettings::nAdvMarginLeft, 14, kSpaceRange);
+    BindNumber(m_ui->advMarginRightLineEdit, &CStyleSettings::nAdvMarginRight, 14, kSpaceRange);
+    BindNumber(m_ui->advMarginTopLineEdit, &CStyleSettings::nAdvMarginTop, 14, kSpaceRange);
+    BindNumber(m_ui->advMarginBottomLineEdit, &CStyleSettings::nAdvMarginBottom, 14, kSpaceRange);
     SelectFirstItems();
 }
 
@@ -106,7 +106,7 @@ CAdDetailPage::CAdDetailPage(QWidget* parent) : CStylePage(parent), m_ui(std::ma
     BindColor(m_ui->titleBackColorLineEdit, m_ui->titleBackColorSwatchLabel, m_ui->titleBackColorPushButton,
               &CStyleSettings::szTitleBackColor);
     BindCheck(m_ui->titleFontSizeCheckBox, &CStyleSettings::bTitleFontSize);
-    BindNumber(m_ui->titleFontSizeLineEdit, &CStyleSettings::nTitleFontSize, 31);
+    BindNumber(m_ui->titleFontSizeLineEdit, &CStyleSettings::nTitleFontSize, 31, kFontRange);
     BindCombo(m_ui->titleFontSizeUnitComboBox, &CStyleSettings::szTitleFontSizeUnit);
     BindCheck(m_ui->titleFontBorldCheckBox, &CStyleSettings::bTitleFontBorld);
     BindCheck(m_ui->titleFontItalicCheckBox, &CStyleSettings::bTitleFontItalic);
@@ -119,7 +119,7 @@ CAdDetailPage::CAdDetailPage(QWidget* parent) : CStylePage(parent), m_ui(std::ma
     BindColor(m_ui->commentBackColorLineEdit, m_ui->commentBackColorSwatchLabel, m_ui->commentBackColorPushButton,
               &CStyleSettings::szCommentBackColor);
     BindCheck(m_ui->commentFontSizeCheckBox, &CStyleSettings::bCommentFontSize);
-    BindNumber(m_ui->commentFontSizeLineEdit, &CStyleSettings::nCommentFontSize, 31);
+    BindNumber(m_ui->commentFontSizeLineEdit, &CStyleSettings::nCommentFontSize, 31, kFontRange);
     BindCombo(m_ui->commentFontSizeUnitComboBox, &CStyleSettings::szCommentFontSizeUnit);
     BindCheck(m_ui->commentFontBorldCheckBox, &CStyleSettings::bCommentFontBorld);
     BindCheck(m_ui->commentFontItalicCheckBox, &CStyleSettings::bCommentFontItalic);
@@ -132,7 +132,7 @@ CAdDetailPage::CAdDetailPage(QWidget* parent) : CStylePage(parent), m_ui(std::ma
     BindColor(m_ui->bannerBackColorLineEdit, m_ui->bannerBackColorSwatchLabel, m_ui->bannerBackColorPushButton,
               &CStyleSettings::szBannerBackColor);
     BindCheck(m_ui->bannerFontSizeCheckBox, &CStyleSettings::bBannerFontSize);
-    BindNumber(m_ui->bannerFontSizeLineEdit, &CStyleSettings::nBannerFontSize, 31);
+    BindNumber(m_ui->bannerFontSizeLineEdit, &CStyleSettings::nBannerFontSize, 31, kFontRange);
     BindCombo(m_ui->bannerFontSizeUnitComboBox, &CStyleSettings::szBannerFontSizeUnit);
     BindCheck(m_ui->bannerFontBorldCheckBox, &CStyleSettings::bBannerFontBorld);
     BindCheck(m_ui->bannerFontItalicCheckBox, &CStyleSettings::bBannerFontItalic);
@@ -145,13 +145,13 @@ CAdDetailPage::CAdDetailPage(QWidget* parent) : CStylePage(parent), m_ui(std::ma
     BindColor(m_ui->labelBackColorLineEdit, m_ui->labelBackColorSwatchLabel, m_ui->labelBackColorPushButton,
               &CStyleSettings::szLabelBackColor);
     BindCheck(m_ui->labelFontSizeCheckBox, &CStyleSettings::bLabelFontSize);
-    BindNumber(m_ui->labelFontSizeLineEdit, &CStyleSettings::nLabelFontSize, 31);
+    BindNumber(m_ui->labelFontSizeLineEdit, &CStyleSettings::nLabelFontSize, 31, kFontRange);
     BindCombo(m_ui->labelFontSizeUnitComboBox, &CStyleSettings::szLabelFontSizeUnit);
     BindCheck(m_ui->labelMarginCheckBox, &CStyleSettings::bLabelMargin);
-    BindNumber(m_ui->labelMarginLeftLineEdit, &CStyleSettings::nLabelMarginLeft, 14);
-    BindNumber(m_ui->labelMarginRightLineEdit, &CStyleSettings::nLabelMarginRight, 14);
-    BindNumber(m_ui->labelMarginTopLineEdit, &CStyleSettings::nLabelMarginTop, 14);
-    BindNumber(m_ui->labelMarginBottomLineEdit, &CStyleSettings::nLabelMarginBottom, 14);
+    BindNumber(m_ui->labelMarginLeftLineEdit, &CStyleSettings::nLabelMarginLeft, 14, kSpaceRange);
+    BindNumber(m_ui->labelMarginRightLineEdit, &CStyleSettings::nLabelMarginRight, 14, kSpaceRange);
+    BindNumber(m_ui->labelMarginTopLineEdit, &CStyleSettings::nLabelMarginTop, 14, kSpaceRange);
+    BindNumber(m_ui->labelMarginBottomLineEdit, &CStyleSettings::nLabelMarginBottom, 14, kSpaceRange);
     // The label's rows share their texts with the lines above; say whose they are.
     for (QWidget* w : std::initializer_list<QWidget*>{m_ui->labelHoriCheckBox, m_ui->labelHoriComboBox,
                                                       m_ui->labelTextColorCheckBox, m_ui->labelTextColorLineEdit,
@@ -174,7 +174,7 @@ CPrLinkPage::CPrLinkPage(QWidget* parent) : CStylePage(parent), m_ui(std::make_u
     BindColor(m_ui->prBackColorLineEdit, m_ui->prBackColorSwatchLabel, m_ui->prBackColorPushButton,
               &CStyleSettings::szPrBackColor);
     BindCheck(m_ui->prFontSizeCheckBox, &CStyleSettings::bPrFontSize);
-    BindNumber(m_ui->prFontSizeLineEdit, &CStyleSettings::nPrFontSize, 31);
+    BindNumber(m_ui->prFontSizeLineEdit, &CStyleSettings::nPrFontSize, 31, kFontRange);
     BindCombo(m_ui->prFontSizeUnitComboBox, &CStyleSettings::szPrFontSizeUnit);
     BindCheck(m_ui->prLinkTextColorCheckBox, &CStyleSettings::bPrLinkTextColor);
     BindColor(m_ui->prLinkTextColorLineEdit, m_ui->prLinkTextColorSwatchLabel, m_ui->prLinkTextColorPushButton,
@@ -209,7 +209,7 @@ CPreviewPage::CPreviewPage(QWidget* parent) : CStylePage(parent), m_ui(std::make
     NameControlsAfterLabels(this);
     BindIndex(m_ui->colsComboBox, &CStyleSettings::nCols, 1);
     BindCheck(m_ui->rowRestCheckBox, &CStyleSettings::bRowRest);
-    BindNumber(m_ui->rowsLineEdit, &CStyleSettings::nRows, 31);
+    BindNumber(m_ui->rowsLineEdit, &CStyleSettings::nRows, 31, kRowsRange);
     BindIndex(m_ui->adv1ComboBox, &CStyleSettings::nAdv1, 0);
     BindIndex(m_ui->adv2ComboBox, &CStyleSettings::nAdv2, 0);
     BindIndex(m_ui->adv3ComboBox, &CStyleSettings::nAdv3, 0);

@@ -15,6 +15,7 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 
@@ -119,16 +120,71 @@ void CStylePage::BindCheck(QCheckBox* box, std::int32_t CStyleSettings::*field) 
     });
 }
 
-void CStylePage::BindNumber(QLineEdit* edit, std::int32_t CStyleSettings::*field, int maxChars) {
-    m_bindings.push_back({BindKind::Number, edit, field, nullptr, maxChars});
-    LimitEditBytes(edit, static_cast<std::size_t>(maxChars));
+namespace {
+
+int Digits(std::int32_t value) { return static_cast<int>(QString::number(value).size()); }
+
+// Digits only, never more than the range's top: what is shown is what is written.
+// A value below the bottom may stand while typed; leaving the field corrects it.
+class NumberValidator : public QValidator {
+public:
+    NumberValidator(CStylePage::NumberRange range, QObject* parent) : QValidator(parent), m_range(range) {}
+    State validate(QString& input, int&) const override {
+        if (input.isEmpty())
+            return Intermediate;
+        if (input.size() > Digits(m_range.max) ||
+            std::any_of(input.begin(), input.end(), [](QChar c) { return c < u'0' || c > u'9'; }))
+            return Invalid;
+        const int value = input.toInt();
+        if (value > m_range.max)
+            return Invalid;
+        return value < m_range.min ? Intermediate : Acceptable;
+    }
+
+private:
+    CStylePage::NumberRange m_range;
+};
+
+// A colour field: what fits its bytes, without what would break the style sheet.
+class StyleTextValidator : public Cp932Validator {
+public:
+    StyleTextValidator(std::size_t maxBytes, QLineEdit* edit) : Cp932Validator(maxBytes, TextLimit::Uncodable::Refuse, edit), m_edit(edit) {}
+    State validate(QString& input, int& pos) const override {
+        bool removed = false;
+        for (int i = input.size() - 1; i >= 0; --i) {
+            if (CStylePage::IsStyleBreaking(input[i])) {
+                input.remove(i, 1);
+                if (i < pos)
+                    --pos;
+                removed = true;
+            }
+        }
+        if (removed)
+            TextLimit::ShowHint(m_edit, u"; { } < > \" ' \\ と改行は色に使えません。"_qs);
+        return Cp932Validator::validate(input, pos);
+    }
+
+private:
+    QLineEdit* m_edit;
+};
+
+} // namespace
+
+bool CStylePage::IsStyleBreaking(QChar c) {
+    return QStringView(u";{}<>\"'\\\r\n").contains(c);
+}
+
+void CStylePage::BindNumber(QLineEdit* edit, std::int32_t CStyleSettings::*field, int maxChars, NumberRange range) {
+    m_bindings.push_back({BindKind::Number, edit, field, nullptr, maxChars, nullptr, nullptr, range});
+    edit->setValidator(new NumberValidator(range, edit));
+    edit->setToolTip(u"%1～%2の整数"_qs.arg(range.min).arg(range.max));
     connect(edit, &QLineEdit::textChanged, this, &CStylePage::MarkModified);
     edit->installEventFilter(this);
 }
 
 void CStylePage::BindColor(QLineEdit* edit, QLabel* swatch, QPushButton* picker, std::string CStyleSettings::*field) {
     m_bindings.push_back({BindKind::Color, edit, nullptr, field, 14, swatch, picker});
-    LimitEditBytes(edit, 14);
+    edit->setValidator(new StyleTextValidator(14, edit));
     connect(edit, &QLineEdit::textChanged, this, &CStylePage::MarkModified);
     edit->installEventFilter(this);
     swatch->installEventFilter(this);
@@ -309,6 +365,17 @@ void CStylePage::Pick(const Binding& b) {
     Apply();
 }
 
+// Leaving a number field: empty or below the range becomes the nearest value the
+// style sheet can use, shown in the field and said in the status bar.
+void CStylePage::CorrectNumber(const Binding& b) {
+    auto* edit = static_cast<QLineEdit*>(b.control);
+    if (!edit->isEnabled() || edit->isReadOnly() || edit->hasAcceptableInput())
+        return;
+    const std::int32_t value = std::clamp(ParseNumber(edit->text(), b.limit), b.range.min, b.range.max);
+    edit->setText(QString::number(value));
+    TextLimit::ShowHint(edit, u"%1～%2の範囲に直しました。"_qs.arg(b.range.min).arg(b.range.max));
+}
+
 bool CStylePage::eventFilter(QObject* watched, QEvent* event) {
     const Binding* b = Find(watched);
     if (!b || !m_doc)
@@ -326,6 +393,8 @@ bool CStylePage::eventFilter(QObject* watched, QEvent* event) {
         return false;
     }
     if (event->type() == QEvent::FocusOut) {
+        if (b->kind == BindKind::Number)
+            CorrectNumber(*b);
         if (b->kind == BindKind::Name || b->kind == BindKind::Comment) {
             // Name and comment do not show in the preview: stored, no signal.
             if (m_active) {

@@ -26,6 +26,17 @@ class CStylePage : public QWidget {
     Q_OBJECT
 public:
     enum class BindKind { Check, Number, Color, Combo, Index, Name, Comment };
+    // The values a number field takes: what the style sheet can use.
+    struct NumberRange {
+        std::int32_t min = 0;
+        std::int32_t max = 0;
+    };
+    static constexpr NumberRange kSizeRange{0, 9999};
+    static constexpr NumberRange kBorderRange{0, 99};
+    static constexpr NumberRange kFontRange{0, 999};
+    static constexpr NumberRange kSpaceRange{0, 999};
+    static constexpr NumberRange kBreakpointRange{kMinBreakpoint, kMaxBreakpoint};
+    static constexpr NumberRange kRowsRange{1, 99};
     struct Binding {
         BindKind kind;
         QWidget* control;
@@ -34,6 +45,7 @@ public:
         int limit = 0;            // characters read (numbers) or bytes kept (texts); index offset
         QLabel* swatch = nullptr; // colours
         QPushButton* picker = nullptr;
+        NumberRange range;
     };
 
     explicit CStylePage(QWidget* parent = nullptr);
@@ -59,10 +71,12 @@ public:
     bool PickColor(std::string CStyleSettings::*field);
     // Decimal value of the first maxChars characters: blanks, a sign, digits.
     static std::int32_t ParseNumber(const QString& text, int maxChars);
+    // What would end a declaration or a rule of the style sheet: ; { } < > " ' \ and line breaks.
+    static bool IsStyleBreaking(QChar c);
 
 protected:
     void BindCheck(QCheckBox* box, std::int32_t CStyleSettings::*field);
-    void BindNumber(QLineEdit* edit, std::int32_t CStyleSettings::*field, int maxChars);
+    void BindNumber(QLineEdit* edit, std::int32_t CStyleSettings::*field, int maxChars, NumberRange range);
     void BindColor(QLineEdit* edit, QLabel* swatch, QPushButton* picker, std::string CStyleSettings::*field);
     void BindCombo(QComboBox* combo, std::string CStyleSettings::*field);
     void BindIndex(QComboBox* combo, std::int32_t CStyleSettings::*field, int offset);
@@ -82,6 +96,7 @@ private:
     void StoreBinding(const Binding& b, CStyleSettings& s);
     const Binding* Find(QObject* control) const;
     void Pick(const Binding& b);
+    void CorrectNumber(const Binding& b);
 
     std::vector<Binding> m_bindings;
     bool m_active = false;

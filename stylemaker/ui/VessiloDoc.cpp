@@ -178,8 +178,17 @@ void CVessiloDoc::OnCssOutput() {
         Settings().szTagID = tag;
         copy = Settings();
     }
-    bool written = WriteCss(copy, Cp932Qt::ToQt(path).toStdString(), tag);
-    if (written)
+    std::vector<std::string> dropped;
+    bool written = WriteCss(copy, Cp932Qt::ToQt(path).toStdString(), tag, &dropped);
+    QString left;
+    for (const std::string& declaration : dropped)
+        left += u"\n"_qs + Cp932Qt::ToQt(declaration);
+    if (written && !left.isEmpty())
+        Prompter::Current().Message(m_dialogParent,
+                                    u"データをCSSファイルへ保存しました。\n"
+                                    u"次の宣言は値に使えない文字を含むため、書き出しませんでした。"_qs + left,
+                                    Prompter::Icon::Exclamation);
+    else if (written)
         Prompter::Current().Message(m_dialogParent, u"データをCSSファイルへ保存しました。"_qs,
                                     Prompter::Icon::Information);
     else

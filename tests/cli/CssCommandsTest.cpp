@@ -7,6 +7,7 @@
 #include "TestUtil.h"
 #include "tests/cli/CliRunner.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -70,6 +71,34 @@ TEST_F(CssCommandsTest, OptionsOverrideTheStoredValues) {
     CStyleSettings s;
     ASSERT_TRUE(s.LoadFromFile(DataFile("style_all_on.zvc")));
     EXPECT_EQ(Read(out), vessilo::BuildCss(s, "zv"));
+}
+
+// A hand-edited style file whose values would end their declaration or rule:
+// those declarations are left out, named on stderr, and the rest is written.
+TEST_F(CssCommandsTest, HostileValuesAreLeftOutAndNamed) {
+    CStyleSettings s;
+    s.bFrameBorder = 1;
+    s.szFrameBorderColor = "red;}x";
+    s.bFrameWidth = 1;
+    s.szFrameWidthUnit = "px}a{";
+    s.bAdvTextColor = 1;
+    s.szAdvTextColor = "#123456";
+    s.bTitleBackColor = 1;
+    s.szTitleBackColor = "\"<b>";
+    s.szTagID = "myad";
+    const std::string style = dir / "hostile.zvc";
+    ASSERT_TRUE(s.SaveToFile(style));
+    const std::string out = dir / "out.css";
+    testutil::CliResult r = Zova({"css", style, "--out", out});
+    ASSERT_EQ(r.code, 0) << r.err;
+    const std::string css = Read(out);
+    for (const char* bad : {"red;", "}a{", "<b>", "\""})
+        EXPECT_EQ(css.find(bad), std::string::npos) << bad;
+    EXPECT_NE(css.find("div.myad_adv {\n    color: #123456;\n}\n"), std::string::npos) << css;
+    for (const char* named : {"table.myad_frame width", "table.myad_frame border", "div.myad_title background-color"})
+        EXPECT_NE(r.err.find(named), std::string::npos) << named << "\n" << r.err;
+    // Every rule still opens and closes.
+    EXPECT_EQ(std::count(css.begin(), css.end(), '{'), std::count(css.begin(), css.end(), '}'));
 }
 
 TEST_F(CssCommandsTest, FailuresGoToStderrWithExitOne) {

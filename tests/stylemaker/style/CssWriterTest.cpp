@@ -140,7 +140,12 @@ TEST(CssWriterTest, SingleDeclarations) {
              s.bFrameTextColor = 1;
              s.szFrameTextColor = "red;x";
          },
-         "    color: red;x;\n"},
+         ""}, // a value that would end its declaration is left out
+        {[](CStyleSettings& s) {
+             s.bFrameTextColor = 1;
+             s.szFrameTextColor = "redx";
+         },
+         "    color: redx;\n"}, // anything else goes in as it stands
     };
     for (const Case& c : cases) {
         CStyleSettings s;

@@ -17,9 +17,12 @@
 #include "ui_PrLinkPage.h"
 #include "ui_PreviewPage.h"
 
+#include <algorithm>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFocusEvent>
@@ -144,6 +147,44 @@ private Q_SLOTS:
         }
     }
 
+    // Typed and pasted: numbers take digits within their range, colours nothing
+    // that would end a declaration; what the field shows is what is stored.
+    void fieldsRefuseWhatTheStyleSheetCannotUse() {
+        std::unique_ptr<CStylePage> page = Loaded<CGeneralPage>();
+        auto* breakpoint = page->findChild<QLineEdit*>(u"breakpointLineEdit"_qs);
+        auto* color = page->findChild<QLineEdit*>(u"frameBorderColorLineEdit"_qs);
+        QVERIFY(breakpoint && color);
+        QCOMPARE(breakpoint->toolTip(), u"200～2000の整数"_qs);
+        const struct {
+            QLineEdit* edit;
+            QString typed, shown;
+        } cases[] = {
+            {breakpoint, u"abc"_qs, u""_qs},
+            {breakpoint, u"99999999"_qs, u"999"_qs}, // a fourth 9 would pass 2000
+            {breakpoint, u"1500"_qs, u"1500"_qs},
+            {color, u"notacolor\";}bo"_qs, u"notacolorbo"_qs},
+            {color, u"#12'<ab>"_qs, u"#12ab"_qs},
+        };
+        for (const auto& c : cases) {
+            c.edit->clear();
+            QTest::keyClicks(c.edit, c.typed);
+            QCOMPARE(c.edit->text(), c.shown);
+        }
+        // Pasted text loses the same characters.
+        QGuiApplication::clipboard()->setText(u"red;}\nbody{x"_qs);
+        color->clear();
+        color->paste();
+        QCOMPARE(color->text(), u"redbodyx"_qs);
+        LoseFocus(color);
+        QCOMPARE(Rec().szFrameBorderColor, std::string("redbodyx"));
+        // Below the range: corrected when the field is left.
+        breakpoint->clear();
+        QTest::keyClicks(breakpoint, u"5"_qs);
+        LoseFocus(breakpoint);
+        QCOMPARE(breakpoint->text(), u"200"_qs);
+        QCOMPARE(Rec().nBreakpoint, 200);
+    }
+
     // Each control, changed as a user would, changes its own field and nothing else.
     void everyControlStoresItsOwnField() {
         for (int i = 0; i < CVessiloView::kPageCount; ++i) {
@@ -164,9 +205,11 @@ private Q_SLOTS:
                     break;
                 }
                 case CStylePage::BindKind::Number:
+                    // Leaving the field corrects what the style sheet cannot use, visibly.
                     static_cast<QLineEdit*>(b.control)->setText(u" 4321x"_qs);
                     LoseFocus(b.control);
-                    expected.*b.intField = 4321;
+                    expected.*b.intField = std::clamp(4321, b.range.min, b.range.max);
+                    QCOMPARE(static_cast<QLineEdit*>(b.control)->text(), QString::number(expected.*b.intField));
                     break;
                 case CStylePage::BindKind::Color:
                     static_cast<QLineEdit*>(b.control)->setText(u"#A1b2C3"_qs);
