@@ -67,13 +67,16 @@ CDataCtrlView::CDataCtrlView(CAfManagerDoc& doc, QWidget* parent)
         {m_ui->cpmLineEdit, u"CPM"_qs},           {m_ui->cpcLineEdit, u"CPC"_qs},
         {m_ui->fixedFeeLineEdit, u"定額"_qs},     {m_ui->fixedRateLineEdit, u"定率"_qs},
         {m_ui->nameLineEdit, u"広告名"_qs},       {m_ui->commentPlainTextEdit, u"コメント"_qs},
-        {m_ui->tagPlainTextEdit, u"タグ"_qs},     {m_ui->previewWebBrowser, u"タグのプレビュー"_qs}};
+        {m_ui->tagPlainTextEdit, u"タグ"_qs},     {m_ui->previewWebBrowser, u"タグのプレビュー"_qs},
+        {m_ui->tagCheckBox, u"タグのプレビューを表示"_qs}};
     for (const auto& [widget, name] : names)
         widget->setAccessibleName(name);
     // The version page or anything else that cannot be reached gives way to the top page.
     m_ui->previewWebBrowser->SetFallbackPage(
         QString::fromStdString(PreviewPages::PagePath(AppPaths::ProgramDir(), PreviewPages::kTopPage)));
 
+    // A name shown with its "（未登録）" mark is shown whole.
+    m_ui->aspComboBox->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     connect(m_ui->aspComboBox, &QComboBox::activated, this, &CDataCtrlView::OnAspActivated);
     connect(m_ui->advertiserLineEdit, &QLineEdit::textChanged, this,
             [this] { Store(BannerEditStep::Advertiser, [this](Banner& b) { b.advertiser = ShortText(m_ui->advertiserLineEdit); }); });

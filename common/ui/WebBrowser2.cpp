@@ -3,6 +3,7 @@
 #include "common/FileOps.h"
 #include "common/ui/Cp932Qt.h"
 
+#include <QChildEvent>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWebEngineLoadingInfo>
@@ -38,6 +39,11 @@ CWebBrowser2::CWebBrowser2(QWidget* parent) : QWidget(parent) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_view);
+    // A preview is no stop for Tab: its links would hold the keyboard inside it.
+    // A click still gives it the focus, for scrolling.
+    setFocusPolicy(Qt::NoFocus);
+    m_view->setFocusPolicy(Qt::ClickFocus);
+    m_view->installEventFilter(this);
     connect(m_view, &QWebEngineView::loadFinished, this, &CWebBrowser2::loadFinished);
     connect(m_view->page(), &QWebEnginePage::loadingChanged, this, &CWebBrowser2::OnLoading);
     // A screen reader hears which page the view shows (and a test can read it).
@@ -49,6 +55,16 @@ CWebBrowser2::CWebBrowser2(QWidget* parent) : QWidget(parent) {
         m_view->stop();
         ShowFallback();
     });
+}
+
+// The engine adds the widget that takes the keys when the first page shows; it
+// must not become a Tab stop either.
+bool CWebBrowser2::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_view && (event->type() == QEvent::ChildAdded || event->type() == QEvent::ChildPolished)) {
+        if (auto* child = qobject_cast<QWidget*>(static_cast<QChildEvent*>(event)->child()))
+            child->setFocusPolicy(Qt::ClickFocus);
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 QString CWebBrowser2::FailurePage(const QUrl& url) {

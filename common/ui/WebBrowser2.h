@@ -43,6 +43,9 @@ public:
 Q_SIGNALS:
     void loadFinished(bool ok);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void OnLoading(const QWebEngineLoadingInfo& info);
     void ShowFallback();

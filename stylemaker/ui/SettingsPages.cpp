@@ -45,6 +45,7 @@ CGeneralPage::CGeneralPage(QWidget* parent) : CStylePage(parent), m_ui(std::make
     BindIndex(m_ui->phoneColsComboBox, &CStyleSettings::nPhoneCols, 1);
     m_ui->breakpointLineEdit->setAccessibleName(u"スマートフォン対応の幅"_qs);
     m_ui->phoneColsComboBox->setAccessibleName(u"スマートフォンの列数"_qs);
+    NameBoundControls();
     SelectFirstItems();
 }
 
@@ -89,6 +90,7 @@ CAdPage::CAdPage(QWidget* parent) : CStylePage(parent), m_ui(std::make_unique<Ui
     BindNumber(m_ui->advMarginRightLineEdit, &CStyleSettings::nAdvMarginRight, 14, kSpaceRange);
     BindNumber(m_ui->advMarginTopLineEdit, &CStyleSettings::nAdvMarginTop, 14, kSpaceRange);
     BindNumber(m_ui->advMarginBottomLineEdit, &CStyleSettings::nAdvMarginBottom, 14, kSpaceRange);
+    NameBoundControls();
     SelectFirstItems();
 }
 
@@ -160,6 +162,7 @@ CAdDetailPage::CAdDetailPage(QWidget* parent) : CStylePage(parent), m_ui(std::ma
                                                       m_ui->labelFontSizeUnitComboBox, m_ui->labelMarginCheckBox})
         w->setAccessibleName(u"ラベル "_qs + (w->accessibleName().isEmpty() ? static_cast<QAbstractButton*>(w)->text()
                                                                             : w->accessibleName()));
+    NameBoundControls();
     SelectFirstItems();
 }
 
@@ -199,6 +202,7 @@ CPrLinkPage::CPrLinkPage(QWidget* parent) : CStylePage(parent), m_ui(std::make_u
     BindCheck(m_ui->unUsePrLinkCheckBox, &CStyleSettings::bUnUsePrLink);
     // Typed text is never stored, so it must not become an item either.
     m_ui->prFontSizeUnitComboBox->setInsertPolicy(QComboBox::NoInsert);
+    NameBoundControls();
     SelectFirstItems();
 }
 
@@ -213,6 +217,7 @@ CPreviewPage::CPreviewPage(QWidget* parent) : CStylePage(parent), m_ui(std::make
     BindIndex(m_ui->adv1ComboBox, &CStyleSettings::nAdv1, 0);
     BindIndex(m_ui->adv2ComboBox, &CStyleSettings::nAdv2, 0);
     BindIndex(m_ui->adv3ComboBox, &CStyleSettings::nAdv3, 0);
+    NameBoundControls();
     SelectFirstItems();
     m_ui->adv1ComboBox->setCurrentIndex(1);
     m_ui->adv2ComboBox->setCurrentIndex(2);

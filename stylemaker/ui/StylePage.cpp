@@ -6,6 +6,7 @@
 #include "common/ui/TextLimit.h"
 #include "stylemaker/ui/VessiloDoc.h"
 
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
@@ -228,6 +229,90 @@ void CStylePage::SelectFirstItems() {
     for (const Binding& b : m_bindings)
         if (b.kind == BindKind::Combo || b.kind == BindKind::Index)
             static_cast<QComboBox*>(b.control)->setCurrentIndex(0);
+}
+
+namespace {
+
+std::string_view FieldName(const CStylePage::Binding& b) {
+    for (auto keys : {StyleKeys(), ExtraStyleKeys()})
+        for (const StyleKey& key : keys)
+            if ((b.intField && key.intField == b.intField) || (b.textField && key.textField == b.textField))
+                return key.name;
+    return {};
+}
+
+// The section of a field on pages that repeat their labels ("■タイトル", "■通常", ...).
+QString SectionOf(std::string_view field) {
+    static const std::pair<std::string_view, const char16_t*> sections[] = {
+        {"Title", u"タイトル"},         {"Comment", u"コメント"},   {"Banner", u"バナー"},
+        {"Label", u"ラベル"},           {"PrLink", u"通常のリンク"}, {"PrVisited", u"訪問済みのリンク"},
+        {"PrHover", u"マウスが乗ったリンク"}, {"PrActive", u"クリック中のリンク"}};
+    const std::size_t prefix = field.starts_with("sz") ? 2 : 1;
+    const std::string_view rest = field.size() > prefix ? field.substr(prefix) : std::string_view();
+    for (const auto& [key, name] : sections)
+        if (rest.starts_with(key) && rest != key)
+            return QString::fromUtf16(name);
+    return {};
+}
+
+// The label's words in the user's language; the labels keep the original's.
+QString Japanese(QString label) {
+    static const std::pair<const char16_t*, const char16_t*> words[] = {
+        {u"FontSize", u"文字サイズ"}, {u"Margin", u"マージン"}, {u"Padding", u"パディング"}, {u"\u3000", u""}};
+    for (const auto& [from, to] : words)
+        label.replace(QString::fromUtf16(from), QString::fromUtf16(to));
+    if (label.startsWith(u"ラベル "_qs))
+        label = label.mid(4);
+    return label.trimmed();
+}
+
+// What a control is called now: its accessible name, or a button's own text.
+QString CurrentName(const QWidget* control) {
+    if (!control->accessibleName().isEmpty())
+        return control->accessibleName();
+    if (const auto* button = qobject_cast<const QAbstractButton*>(control))
+        return QString(button->text()).remove(u'&');
+    return {};
+}
+
+} // namespace
+
+void CStylePage::NameBoundControls() {
+    // A flag that turns on a value of its own (bFrameWidth for nFrameWidth,
+    // bFrameMargin for nFrameMarginLeft...) is named as doing so.
+    auto stem = [](std::string_view field) { return field.substr(field.starts_with("sz") ? 2 : 1); };
+    auto turnsOnAValue = [&](const Binding& flag) {
+        const std::string_view own = stem(FieldName(flag));
+        return std::any_of(m_bindings.begin(), m_bindings.end(), [&](const Binding& b) {
+            return b.kind != BindKind::Check && !own.empty() && stem(FieldName(b)).starts_with(own);
+        });
+    };
+    for (const Binding& b : m_bindings) {
+        const std::string_view field = FieldName(b);
+        QString name = Japanese(CurrentName(b.control));
+        if (field == "szName")
+            name = u"設定の名称"_qs;
+        else if (field == "szComment")
+            name = u"設定のコメント"_qs;
+        else if (field.ends_with("BorderStyle"))
+            name = u"枠線の種類"_qs;
+        else if (b.kind == BindKind::Number && field.ends_with("Border"))
+            name = u"枠線の太さ"_qs;
+        else if (field.ends_with("Unit"))
+            name += u"の単位"_qs;
+        else if (b.kind == BindKind::Number && field == "nRows")
+            name = u"行数"_qs;
+        else if (b.kind == BindKind::Check && turnsOnAValue(b))
+            name += u"を指定"_qs;
+        const QString section = SectionOf(field);
+        if (!section.isEmpty())
+            name = section + u"の"_qs + name;
+        b.control->setAccessibleName(name);
+        if (auto* combo = qobject_cast<QComboBox*>(b.control); combo && combo->lineEdit())
+            combo->lineEdit()->setAccessibleName(name);
+        if (b.picker)
+            b.picker->setAccessibleName(name + u"を選択"_qs);
+    }
 }
 
 const CStylePage::Binding* CStylePage::Find(QObject* control) const {

@@ -84,6 +84,10 @@ protected:
     void BindComment(QPlainTextEdit* edit, std::string CStyleSettings::*field, int maxBytes);
     // Item 0 of every combo, before the first load.
     void SelectFirstItems();
+    // Gives every bound control a name that says what it is on its own: the
+    // section where the page repeats its labels, the unit or the picker for what
+    // they belong to, a check box as turning its value on.
+    void NameBoundControls();
     // Runs before a load with the record locked; the preview page repairs its column count.
     virtual void PrepareRecord(CStyleSettings&) {}
 

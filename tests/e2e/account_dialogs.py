@@ -5,12 +5,12 @@ import os
 
 import harness
 from admanager import AdManager
-from dialogs import (button, choose, combo_text, edit, focused_in, gone, ini_section, labelled_combo, replace_text,
+from dialogs import (button, choose, edit, shown_item, focused_in, gone, ini_section, labelled_combo, replace_text,
                      table_rows, wait_window)
 from harness import role_name, states, text_of, wait_until
 
 TOOLS = "ツール(T)"
-UP, DOWN = "↑\n上\nへ", "下\nへ\n↓"
+UP, DOWN = "上へ", "下へ"
 
 # One table drives both account dialogs: they differ in texts and fields only.
 ASP = {
@@ -78,8 +78,10 @@ class AccountJourney:
         passive = self.app.find("check box", "パッシブモード", within=dlg)
         s.check("checked" in states(passive), "a new host starts in passive mode")
         combo = labelled_combo(dlg, "接続方式")
-        s.check_equal(combo_text(combo), "FTPS（FTP over TLS）", "a new host's protocol")
-        if protocol != combo_text(combo):
+        s.check_equal(combo.name, "接続方式", "the protocol box is named by its label")
+        current = shown_item(s, combo)
+        s.check_equal(current, "FTPS（FTP over TLS）", "a new host's protocol")
+        if protocol != current:
             choose(s, self.app, combo, protocol)
         key_file = edit(self.app, dlg, "秘密鍵ファイル")
         sftp = protocol.startswith("SFTP")

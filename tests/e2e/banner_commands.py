@@ -2,6 +2,7 @@
 
 import harness
 from admanager import COLUMNS, AdManager, banner_row, dump_node
+from dialogs import shown_item
 
 EDIT_MENU = "編集(E)"
 FIELDS = ["広告主", "広告名", "CPM", "CPC", "定率", "定額"]
@@ -27,6 +28,14 @@ def journey(s):
         else:
             s.check("enabled" not in harness.states(af.field("広告主")),
                     f"editor {when}: no row is selected, yet 広告主 is enabled showing {af.text('広告主')!r}")
+
+    s.step("the ASP box shows each banner's own ASP, marked when it is not registered")
+    for row in range(len(rows)):
+        af.click_row(row)
+        asp = rows[row][0]
+        shown = shown_item(s, af.field("ASP"))
+        s.check(shown in (asp, asp + "（未登録）"), f"row {row}: the ASP box shows {shown!r} for {asp!r}")
+    s.screenshot("asp-unregistered")
 
     s.step("add banners from the menu and the tool bar")
     app.menu(EDIT_MENU, "バナーの追加（B）")

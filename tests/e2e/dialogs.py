@@ -95,6 +95,18 @@ def combo_text(combo):
     return combo.name if combo.name in [c.name for c in items] else None
 
 
+def shown_item(s, combo):
+    """The current item of a combo box named by its label: read from its open list."""
+    s.click(combo)
+    try:
+        return wait_until(lambda: next((c.name for c in find_all(combo, role="list item")
+                                        if "showing" in states(c) and "selected" in states(c)), None),
+                          3, "the open list's selected item")
+    finally:
+        s.key("Escape")
+        settle(0.3)
+
+
 def choose(s, app, combo, item):
     """Opens a combo box with the mouse and clicks one of its items."""
     s.click(combo)

@@ -18,7 +18,7 @@ def journey(s):
     s.step("a change, with the tag preview on so the work page is written")
     af.click_tree("フッター広告")
     af.click_row(0)
-    af.s.click(af.app.find("check box", "タグ", within=af.main))
+    af.s.click(af.app.find("check box", "タグのプレビューを表示", within=af.main))
     s.require(harness.wait_until(lambda: os.path.exists(work_page), timeout=5, what="html/workpage.html"),
               "the tag preview writes html/workpage.html")
     af.replace_text("広告主", "Changed Advertiser")

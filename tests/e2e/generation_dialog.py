@@ -167,7 +167,7 @@ class GenerationJourney:
         s.click(self.edit("ローカル"))
         s.key("Tab")
         focus = wait_until(lambda: focused_in(self.app, self.dlg), timeout=3, what="a focused control")
-        s.check_equal((role_name(focus), focus.name), ("push button", "参照..."), "focus after Tab from ローカル")
+        s.check_equal((role_name(focus), focus.name), ("push button", "出力先を参照"), "focus after Tab from ローカル")
         s.key("Return")
         chooser = wait_until(lambda: next((w for w in self.app.windows() if w != self.dlg
                                            and role_name(w) in ("dialog", "file chooser")

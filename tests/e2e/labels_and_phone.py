@@ -188,7 +188,7 @@ class PhoneJourney:
 
         s.step("広告の設定(詳細): the label's background colour")
         self.page("広告の設定(詳細)")
-        tick(s, self.showing("check box", "ラベル 背景色"))
+        tick(s, self.showing("check box", "ラベルの背景色を指定"))
         self.follows(".css", "div.cssprev_label {")
         self.follows(".html", '<div class="cssprev_label">')
 

@@ -77,6 +77,9 @@ CHtmlGenerateDlg::CHtmlGenerateDlg(CAfManagerDoc& doc, std::vector<const Banner*
         {m_ui->styleSheetLineEdit, u"スタイルシート"_qs},
         {m_ui->htmlPlainTextEdit, u"HTML"_qs},
         {m_browser, u"プレビュー表示"_qs},
+        {m_ui->styleSheetBrowsePushButton, u"スタイルシートを参照"_qs},
+        {m_ui->outputBrowsePushButton, u"出力先を参照"_qs},
+        {m_ui->copyPushButton, u"HTMLをコピー"_qs},
     };
     for (const auto& [widget, name] : names)
         widget->setAccessibleName(name);

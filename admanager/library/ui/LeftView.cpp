@@ -48,6 +48,7 @@ DragTreeCtrl::DragTreeCtrl(QWidget* parent) : QTreeWidget(parent) {
     setSelectionMode(QAbstractItemView::SingleSelection);
     setIconSize(QSize(16, 16));
     setDragEnabled(false); // moves are our own drag, see below
+    setAccessibleName(u"ライブラリ"_qs);
 }
 
 void DragTreeCtrl::mousePressEvent(QMouseEvent* event) {

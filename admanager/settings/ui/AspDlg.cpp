@@ -25,6 +25,11 @@ CAspDlg::CAspDlg(AspList& list, UrlOpener openUrl, QWidget* parent)
     m_ui->userIdLineEdit->setAccessibleName(u"ユーザID"_qs);
     m_ui->passwordLineEdit->setAccessibleName(u"パスワード"_qs);
     m_ui->aspTableWidget->setAccessibleName(u"ASP一覧"_qs);
+    // The buttons say what they do; their faces carry the field's name only.
+    m_ui->userIdPushButton->setAccessibleName(u"ユーザIDをコピー"_qs);
+    m_ui->passwordPushButton->setAccessibleName(u"パスワードをコピー"_qs);
+    m_ui->upPushButton->setAccessibleName(u"上へ"_qs);
+    m_ui->downPushButton->setAccessibleName(u"下へ"_qs);
     AccountTable::SetUp(m_ui->aspTableWidget, kNameWidth, kUrlWidth);
     if (!m_openUrl)
         m_openUrl = [](const QString& url) { QDesktopServices::openUrl(QUrl(url)); };

@@ -41,6 +41,10 @@ CFtpHostDlg::CFtpHostDlg(FtpHostList& list, QWidget* parent)
     : QDialog(parent), m_ui(std::make_unique<Ui::FtpHostDlg>()), m_list(list), m_work(list) {
     m_ui->setupUi(this);
     m_ui->hostTableWidget->setAccessibleName(u"FTPホスト一覧"_qs);
+    m_ui->protocolComboBox->setAccessibleName(u"接続方式"_qs);
+    m_ui->keyFilePushButton->setAccessibleName(u"秘密鍵ファイルを参照"_qs);
+    m_ui->upPushButton->setAccessibleName(u"上へ"_qs);
+    m_ui->downPushButton->setAccessibleName(u"下へ"_qs);
     AccountTable::SetUp(m_ui->hostTableWidget, kNameWidth, kHostWidth);
 
     const std::pair<QLineEdit*, FtpField> edits[] = {

@@ -7,6 +7,7 @@
 #include "common/ui/TextLimit.h"
 #include "ui_SettingsDlg.h"
 
+#include <QLineEdit>
 #include <utility>
 
 CSettingsDlg::CSettingsDlg(AppSettings& settings, std::string moduleDir, QWidget* parent)
@@ -20,6 +21,7 @@ CSettingsDlg::CSettingsDlg(AppSettings& settings, std::string moduleDir, QWidget
     for (const char* text : SuggestedLabelTexts())
         m_ui->labelTextComboBox->addItem(QString::fromUtf8(text));
     m_ui->labelTextComboBox->setAccessibleName(u"ラベルの文字"_qs);
+    m_ui->labelTextComboBox->lineEdit()->setAccessibleName(u"ラベルの文字"_qs);
     m_ui->labelPositionComboBox->setAccessibleName(u"ラベルの位置"_qs);
     LimitEditBytes(m_ui->labelTextComboBox->lineEdit(), AppSettings::kLabelTextBytes);
     m_ui->adLabelCheckBox->setChecked(m_settings.adLabel != 0);
