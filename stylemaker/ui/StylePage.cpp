@@ -197,6 +197,9 @@ void CStylePage::BindColor(QLineEdit* edit, QLabel* swatch, QPushButton* picker,
 
 void CStylePage::BindCombo(QComboBox* combo, std::string CStyleSettings::*field) {
     m_bindings.push_back({BindKind::Combo, combo, nullptr, field});
+    // A unit box that can be typed in takes nothing that would break the sheet either.
+    if (combo->isEditable() && combo->lineEdit())
+        combo->lineEdit()->setValidator(new StyleTextValidator(15, combo->lineEdit()));
     connect(combo, &QComboBox::currentIndexChanged, this, [this] {
         MarkModified();
         Apply();

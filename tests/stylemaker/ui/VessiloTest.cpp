@@ -177,6 +177,13 @@ private Q_SLOTS:
         QCOMPARE(color->text(), u"redbodyx"_qs);
         LoseFocus(color);
         QCOMPARE(Rec().szFrameBorderColor, std::string("redbodyx"));
+        // A unit box one can type in refuses them too.
+        std::unique_ptr<CStylePage> pr = Loaded<CPrLinkPage>();
+        auto* unit = pr->findChild<QComboBox*>(u"prFontSizeUnitComboBox"_qs);
+        QVERIFY(unit && unit->lineEdit());
+        unit->lineEdit()->clear();
+        QTest::keyClicks(unit->lineEdit(), u"p;x}"_qs);
+        QCOMPARE(unit->lineEdit()->text(), u"px"_qs);
         // Below the range: corrected when the field is left.
         breakpoint->clear();
         QTest::keyClicks(breakpoint, u"5"_qs);
