@@ -21,6 +21,10 @@ ZOVA_AF_WINDOWS = [
     ("HTML生成", "HTML生成...", "Zelvor管理 - HTML生成"),
     ("バージョン情報", ("ヘルプ(H)", "バージョン情報(A)..."), "Zelvor管理 のバージョン情報"),
 ]
+VESSILO_WINDOWS = [
+    ("CSS出力", ("ファイル(F)", "CSSファイル出力(C)"), "Zelvor管理 CSSメーカー CSS出力"),
+    ("バージョン情報", ("ヘルプ(H)", "バージョン情報(A)..."), "Zelvor管理 CSSメーカー のバージョン情報"),
+]
 VESSILO_PAGES = ["全体の設定", "広告の設定", "広告の設定(詳細)", "PRリンクの設定", "プレビュー設定"]
 
 
@@ -99,10 +103,9 @@ def tab_walk(s, app, window, title, presses=90):
     s.check(False, f"{title}: {presses} presses of Tab never came back to {first}; last: {seen[-8:]}")
 
 
-def open_window(s, af, how, caption):
-    app = af.app
+def open_window(s, app, main, how, caption):
     if isinstance(how, str):
-        s.click(app.find("push button", how, within=af.main))
+        s.click(app.find("push button", how, within=main))
     else:
         app.menu(*how)
     return harness.wait_until(lambda: next((w for w in app.windows() if w.name == caption
@@ -128,8 +131,12 @@ def close(s, app, window, caption):
 
 
 def journey(s):
-    af = AdManager.start(s)
+    af = AdManager.start(s, answer_association=None)
     app = af.app
+    s.step("zova_af: the association question at the first start")
+    prompt = app.wait_dialog("関連付け")
+    sweep(s, "関連付け", prompt)
+    app.press(prompt, "いいえ")
     af.click_tree("電子書籍セール")
     af.click_row(0)
 
@@ -138,7 +145,7 @@ def journey(s):
         if how is None:
             sweep(s, title, af.main)
             continue
-        window = open_window(s, af, how, caption)
+        window = open_window(s, app, af.main, how, caption)
         harness.settle(0.5)
         sweep(s, title, window)
         close(s, app, window, caption)
@@ -154,6 +161,11 @@ def journey(s):
         s.click(vessilo.find("page tab", page, within=main))
         harness.settle(0.4)
         sweep(s, f"Vessilo {page}", main)
+    for title, how, caption in VESSILO_WINDOWS:
+        window = open_window(s, vessilo, main, how, caption)
+        harness.settle(0.5)
+        sweep(s, f"Vessilo {title}", window)
+        close(s, vessilo, window, caption)
     s.step("Vessilo: Tab leaves the preview alone and comes back round")
     s.click(vessilo.find("page tab", VESSILO_PAGES[0], within=main))
     s.click(vessilo.find("text", "設定の名称", within=main))
