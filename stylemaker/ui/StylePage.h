@@ -45,7 +45,7 @@ public:
         int limit = 0;            // characters read (numbers) or bytes kept (texts); index offset
         QLabel* swatch = nullptr; // colours
         QPushButton* picker = nullptr;
-        NumberRange range;
+        NumberRange range{};
     };
 
     explicit CStylePage(QWidget* parent = nullptr);
