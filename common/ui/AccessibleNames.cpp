@@ -9,7 +9,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QRadioButton>
+#include <QTabBar>
+#include <map>
 
 namespace {
 
@@ -66,16 +69,108 @@ private:
     QComboBox* Combo() const { return static_cast<QComboBox*>(widget()); }
 };
 
-QAccessibleInterface* ComboBoxFactory(const QString& className, QObject* object) {
+// One tab of a tab bar. Qt reports the current tab as focused whatever has the
+// focus; this one says so only while the bar itself has the keyboard.
+class TabButton : public QAccessibleInterface, public QAccessibleActionInterface {
+public:
+    TabButton(QTabBar* bar, int index) : m_bar(bar), m_index(index) {}
+
+    void* interface_cast(QAccessible::InterfaceType type) override {
+        return type == QAccessible::ActionInterface ? static_cast<QAccessibleActionInterface*>(this) : nullptr;
+    }
+    bool isValid() const override { return m_bar && m_index < m_bar->count(); }
+    QObject* object() const override { return nullptr; }
+    QAccessibleInterface* childAt(int, int) const override { return nullptr; }
+    QAccessibleInterface* parent() const override { return QAccessible::queryAccessibleInterface(m_bar.data()); }
+    QAccessibleInterface* child(int) const override { return nullptr; }
+    int childCount() const override { return 0; }
+    int indexOfChild(const QAccessibleInterface*) const override { return -1; }
+    QString text(QAccessible::Text t) const override {
+        if (!isValid())
+            return {};
+        if (t == QAccessible::Name)
+            return Plain(m_bar->tabText(m_index));
+        return t == QAccessible::Description ? m_bar->tabToolTip(m_index) : QString();
+    }
+    void setText(QAccessible::Text, const QString&) override {}
+    QRect rect() const override {
+        if (!isValid())
+            return {};
+        const QRect r = m_bar->tabRect(m_index);
+        return QRect(m_bar->mapToGlobal(r.topLeft()), r.size());
+    }
+    QAccessible::Role role() const override { return QAccessible::PageTab; }
+    QAccessible::State state() const override {
+        QAccessible::State s;
+        if (!isValid()) {
+            s.invalid = true;
+            return s;
+        }
+        s.selectable = true;
+        s.focusable = m_bar->focusPolicy() != Qt::NoFocus;
+        s.selected = m_bar->currentIndex() == m_index;
+        s.focused = s.selected && m_bar->hasFocus();
+        s.disabled = !m_bar->isTabEnabled(m_index);
+        s.invisible = !m_bar->isVisible() || !m_bar->isTabVisible(m_index);
+        return s;
+    }
+    QStringList actionNames() const override { return {pressAction()}; }
+    void doAction(const QString& name) override {
+        if (name == pressAction() && isValid())
+            m_bar->setCurrentIndex(m_index);
+    }
+    QStringList keyBindingsForAction(const QString&) const override { return {}; }
+
+private:
+    QPointer<QTabBar> m_bar;
+    int m_index;
+};
+
+class TabBar : public QAccessibleWidget {
+public:
+    explicit TabBar(QTabBar* bar) : QAccessibleWidget(bar, QAccessible::PageTabList) {}
+    ~TabBar() override {
+        for (const auto& [index, id] : m_tabs)
+            QAccessible::deleteAccessibleInterface(id);
+    }
+    int childCount() const override { return Bar()->count(); }
+    QAccessibleInterface* child(int index) const override {
+        if (index < 0 || index >= Bar()->count())
+            return nullptr;
+        if (auto it = m_tabs.find(index); it != m_tabs.end())
+            return QAccessible::accessibleInterface(it->second);
+        auto* tab = new TabButton(Bar(), index);
+        m_tabs[index] = QAccessible::registerAccessibleInterface(tab);
+        return tab;
+    }
+    int indexOfChild(const QAccessibleInterface* child) const override {
+        for (const auto& [index, id] : m_tabs)
+            if (QAccessible::accessibleInterface(id) == child)
+                return index;
+        return -1;
+    }
+    QAccessibleInterface* focusChild() const override {
+        return Bar()->hasFocus() ? child(Bar()->currentIndex()) : nullptr;
+    }
+
+private:
+    QTabBar* Bar() const { return static_cast<QTabBar*>(widget()); }
+    mutable std::map<int, QAccessible::Id> m_tabs;
+};
+
+QAccessibleInterface* WidgetFactory(const QString& className, QObject* object) {
     if (className == u"QComboBox"_qs)
         if (auto* combo = qobject_cast<QComboBox*>(object))
             return new NamedComboBox(combo);
+    if (className == u"QTabBar"_qs)
+        if (auto* bar = qobject_cast<QTabBar*>(object))
+            return new TabBar(bar);
     return nullptr;
 }
 
 } // namespace
 
-void InstallComboBoxNames() { QAccessible::installFactory(ComboBoxFactory); }
+void InstallComboBoxNames() { QAccessible::installFactory(WidgetFactory); }
 
 void NameControlsAfterLabels(QWidget* root) {
     QString row;

@@ -10,5 +10,6 @@ void NameControlsAfterLabels(QWidget* root);
 
 // Lets screen readers and tests see a combo box's accessible name as its name.
 // Qt names a combo box after its current text on Linux and gives the label only
-// as a relation; the current text stays its value. Installed once per program.
+// as a relation; the current text stays its value. A tab bar's tabs report the
+// focus only while the bar has it. Installed once per program.
 void InstallComboBoxNames();

@@ -169,6 +169,9 @@ def journey(s):
     s.step("Vessilo: Tab leaves the preview alone and comes back round")
     s.click(vessilo.find("page tab", VESSILO_PAGES[0], within=main))
     s.click(vessilo.find("text", "設定の名称", within=main))
+    harness.settle(0.3)
+    tabs = [t.name for t in find_all(main, role="page tab") if "focused" in states(t)]
+    s.check(not tabs, f"with the focus in 設定の名称, no page tab says it has it: {tabs}")
     tab_walk(s, vessilo, main, "Vessilo")
     s.click(vessilo.find("page tab", VESSILO_PAGES[-1], within=main))
     s.click(vessilo.find("combo box", "3行目", within=main))
