@@ -41,23 +41,6 @@ const GumboAttribute* Attribute(const GumboElement& e, const char* name) {
     return gumbo_get_attribute(&e.attributes, name);
 }
 
-// An attribute's value as the tag holds it, for the report: the parser's decoded
-// value took CP932 for UTF-8, so its Japanese is lost; the source bytes are
-// converted once.
-std::string SourceValue(const GumboAttribute* a) {
-    if (!a)
-        return {};
-    std::string_view raw(a->original_value.data, a->original_value.length);
-    if (raw.size() >= 2 && (raw.front() == '"' || raw.front() == '\'') && raw.back() == raw.front())
-        raw = raw.substr(1, raw.size() - 2);
-    std::size_t begin = 0, end = raw.size();
-    while (begin < end && static_cast<unsigned char>(raw[begin]) <= ' ')
-        ++begin;
-    while (end > begin && static_cast<unsigned char>(raw[end - 1]) <= ' ')
-        --end;
-    return Cp932::ToUtf8(raw.substr(begin, end - begin));
-}
-
 bool OneOf(GumboTag tag, std::initializer_list<GumboTag> tags) {
     return std::find(tags.begin(), tags.end(), tag) != tags.end();
 }
@@ -103,6 +86,18 @@ std::string_view TrimBlanks(std::string_view text) {
     if (b == std::string_view::npos)
         return {};
     return text.substr(b, text.find_last_not_of(blanks) - b + 1);
+}
+
+// An attribute's value as the tag holds it, for the report: the parser's decoded
+// value took CP932 for UTF-8, so its Japanese is lost; the source bytes are
+// converted once.
+std::string SourceValue(const GumboAttribute* a) {
+    if (!a)
+        return {};
+    std::string_view raw(a->original_value.data, a->original_value.length);
+    if (raw.size() >= 2 && (raw.front() == '"' || raw.front() == '\'') && raw.back() == raw.front())
+        raw = raw.substr(1, raw.size() - 2);
+    return Cp932::ToUtf8(TrimBlanks(raw));
 }
 
 bool IsPlainHttp(std::string_view url) {

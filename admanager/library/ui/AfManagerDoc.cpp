@@ -403,8 +403,7 @@ void CAfManagerDoc::RecordNodeEdit(LibraryNode& node, NodeEditStep::Field field,
 void CAfManagerDoc::CloseEditStep() {
     const int top = m_history->index() - 1;
     if (top >= 0 && top < m_history->count())
-        if (auto* step = dynamic_cast<FieldStep*>(const_cast<QUndoCommand*>(m_history->command(top))))
-            step->Close();
+        static_cast<LibraryStep*>(const_cast<QUndoCommand*>(m_history->command(top)))->Close();
 }
 
 void CAfManagerDoc::Undo() {

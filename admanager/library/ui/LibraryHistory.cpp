@@ -7,8 +7,7 @@ LibraryStep::LibraryStep(CAfManagerDoc& doc, const QString& text, Place before, 
 
 void LibraryStep::undo() {
     Revert();
-    if (auto* field = dynamic_cast<FieldStep*>(this))
-        field->Close();
+    Close();
     m_doc.ShowPlace(m_before, m_treeChanges);
 }
 
@@ -18,8 +17,7 @@ void LibraryStep::redo() {
         return;
     }
     Apply();
-    if (auto* field = dynamic_cast<FieldStep*>(this))
-        field->Close();
+    Close();
     m_doc.ShowPlace(m_after, m_treeChanges);
 }
 

@@ -25,6 +25,8 @@ public:
     void undo() final;
     void redo() final;
     void SetAfter(Place after) { m_after = after; }
+    // Typing into a field ends: a later keystroke is a step of its own.
+    virtual void Close() {}
 
 protected:
     virtual void Apply() = 0;
@@ -117,7 +119,7 @@ class FieldStep : public LibraryStep {
 public:
     FieldStep(CAfManagerDoc& doc, const QString& text, Place before, bool treeChanges, int field)
         : LibraryStep(doc, text, before, treeChanges), m_field(field) {}
-    void Close() { m_open = false; }
+    void Close() override { m_open = false; }
 
 protected:
     bool CanTake(const FieldStep& other) const { return m_open && other.id() == id() && other.m_field == m_field; }
