@@ -174,7 +174,7 @@ private:
         for (const TagFinding& f : m_findings)
             if (f.problem == problem && f.detail == detail)
                 return;
-        m_findings.push_back({problem, severity, std::move(detail)});
+        m_findings.push_back({problem, severity, std::move(detail), 0, {}, {}});
     }
 
     void Cover(const GumboStringPiece& piece, bool scan) {
@@ -366,6 +366,24 @@ const char* TagProblemId(TagProblem problem) {
         return "image-without-size";
     case TagProblem::NotCp932:
         return "not-cp932";
+    case TagProblem::LinkDead:
+        return "link-dead";
+    case TagProblem::ImageDead:
+        return "image-dead";
+    case TagProblem::TlsError:
+        return "tls-error";
+    case TagProblem::RedirectElsewhere:
+        return "redirect-elsewhere";
+    case TagProblem::NotAnImage:
+        return "not-an-image";
+    case TagProblem::ImageSizeMismatch:
+        return "image-size-mismatch";
+    case TagProblem::HttpsAvailable:
+        return "https-available";
+    case TagProblem::Slow:
+        return "slow";
+    case TagProblem::LinkNotChecked:
+        return "link-not-checked";
     }
     return "";
 }
@@ -390,12 +408,42 @@ const char* TagProblemText(TagProblem problem) {
         return "width / height のない画像";
     case TagProblem::NotCp932:
         return "Shift_JIS (CP932) で表せない文字";
+    case TagProblem::LinkDead:
+        return "リンク切れ";
+    case TagProblem::ImageDead:
+        return "表示されない画像";
+    case TagProblem::TlsError:
+        return "証明書を確認できないアドレス";
+    case TagProblem::RedirectElsewhere:
+        return "別のサイトのトップページへ転送されるリンク (提携終了のおそれ)";
+    case TagProblem::NotAnImage:
+        return "画像ではないものが返る画像アドレス";
+    case TagProblem::ImageSizeMismatch:
+        return "タグの width / height と違う大きさの画像";
+    case TagProblem::HttpsAvailable:
+        return "https:// でも同じものが返るアドレス";
+    case TagProblem::Slow:
+        return "応答が遅いアドレス (3秒以上)";
+    case TagProblem::LinkNotChecked:
+        return "確認しなかったアドレス (相対パス・javascript: など)";
     }
     return "";
 }
 
+bool IsOnlineProblem(TagProblem problem) {
+    return problem >= TagProblem::LinkDead;
+}
+
 const char* TagSeverityText(TagSeverity severity) {
-    return severity == TagSeverity::Error ? "エラー" : "警告";
+    switch (severity) {
+    case TagSeverity::Error:
+        return "エラー";
+    case TagSeverity::Warning:
+        return "警告";
+    case TagSeverity::Info:
+        break;
+    }
+    return "情報";
 }
 
 std::string DescribeFindings(const std::vector<TagFinding>& findings) {
@@ -489,5 +537,127 @@ std::vector<BannerCheck> CheckItemTags(const LibraryNode& item, const std::strin
 std::vector<BannerCheck> CheckLibraryTags(const LibraryNode& root) {
     std::vector<BannerCheck> out;
     CollectItems(root, "", out);
+    return out;
+}
+
+std::vector<BannerCheck> CheckNodeTags(const LibraryNode& node, const std::string& nodePath) {
+    if (node.IsAdItem())
+        return CheckItemTags(node, nodePath);
+    std::vector<BannerCheck> out;
+    CollectItems(node, nodePath, out);
+    return out;
+}
+
+namespace {
+
+// An address as a browser reads it: the parser's value decodes character
+// references but took CP932 for UTF-8, so a value with Japanese in it is
+// converted from its source bytes, where only "&amp;" needs decoding in practice.
+std::string UrlValue(const GumboAttribute* a) {
+    std::string_view raw(a->original_value.data, a->original_value.length);
+    const bool ascii = std::all_of(raw.begin(), raw.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    if (ascii)
+        return std::string(TrimBlanks(a->value));
+    std::string text = SourceValue(a);
+    for (std::size_t at = 0; (at = text.find("&amp;", at)) != std::string::npos; ++at)
+        text.replace(at, 5, "&");
+    return text;
+}
+
+// The addresses of a srcset: each candidate's address up to its blank, the
+// descriptors after it skipped.
+void AddSrcset(const std::string& value, TagUrlKind kind, std::vector<TagUrl>& out) {
+    const char* blanks = " \t\r\n\f";
+    std::size_t pos = 0;
+    while (pos < value.size()) {
+        pos = value.find_first_not_of(std::string(blanks) + ",", pos);
+        if (pos == std::string::npos)
+            break;
+        std::size_t end = value.find_first_of(blanks, pos);
+        std::string url = value.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
+        const bool endsCandidate = !url.empty() && url.back() == ',';
+        while (!url.empty() && url.back() == ',')
+            url.pop_back();
+        if (!url.empty())
+            out.push_back({url, kind});
+        if (end == std::string::npos)
+            break;
+        pos = endsCandidate ? end : value.find(',', end);
+        if (pos == std::string::npos)
+            break;
+    }
+}
+
+int PixelAttribute(const GumboElement& e, const char* name) {
+    const GumboAttribute* a = Attribute(e, name);
+    if (!a)
+        return 0;
+    std::string_view value = TrimBlanks(a->value);
+    if (value.empty() || value.size() > 6 ||
+        !std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return 0;
+    return std::stoi(std::string(value));
+}
+
+void CollectUrls(const GumboNode* node, std::string_view tag, std::vector<const char*>& seen, std::vector<TagUrl>& out) {
+    const GumboVector* children = nullptr;
+    if (node->type == GUMBO_NODE_DOCUMENT) {
+        children = &node->v.document.children;
+    } else if (node->type == GUMBO_NODE_ELEMENT || node->type == GUMBO_NODE_TEMPLATE) {
+        const GumboElement& e = node->v.element;
+        children = &e.children;
+        const char* at = e.original_tag.data;
+        const bool inSource = e.original_tag.length > 0 && at >= tag.data() && at < tag.data() + tag.size();
+        // The parser's reconstructed copies of an element share its source position.
+        if (inSource && e.tag_namespace == GUMBO_NAMESPACE_HTML && std::find(seen.begin(), seen.end(), at) == seen.end()) {
+            seen.push_back(at);
+            auto add = [&](const char* name, TagUrlKind kind) {
+                if (const GumboAttribute* a = Attribute(e, name); a && !TrimBlanks(a->value).empty())
+                    out.push_back({UrlValue(a), kind});
+            };
+            switch (e.tag) {
+            case GUMBO_TAG_A:
+                add("href", TagUrlKind::Link);
+                break;
+            case GUMBO_TAG_IMG: {
+                const std::size_t before = out.size();
+                add("src", TagUrlKind::Image);
+                if (out.size() > before) {
+                    out.back().width = PixelAttribute(e, "width");
+                    out.back().height = PixelAttribute(e, "height");
+                }
+                if (const GumboAttribute* a = Attribute(e, "srcset"))
+                    AddSrcset(UrlValue(a), TagUrlKind::Image, out);
+                break;
+            }
+            case GUMBO_TAG_SCRIPT:
+                add("src", TagUrlKind::Script);
+                break;
+            case GUMBO_TAG_IFRAME:
+                add("src", TagUrlKind::Frame);
+                break;
+            case GUMBO_TAG_SOURCE:
+                add("src", TagUrlKind::Media);
+                if (const GumboAttribute* a = Attribute(e, "srcset"))
+                    AddSrcset(UrlValue(a), TagUrlKind::Image, out);
+                break;
+            default:
+                break;
+            }
+        }
+    } else {
+        return;
+    }
+    for (unsigned i = 0; i < children->length; ++i)
+        CollectUrls(static_cast<const GumboNode*>(children->data[i]), tag, seen, out);
+}
+
+} // namespace
+
+std::vector<TagUrl> UrlsOfTag(std::string_view tag) {
+    ParsedTag parsed(tag);
+    std::vector<const char*> seen;
+    std::vector<TagUrl> out;
+    CollectUrls(parsed.output->document, tag, seen, out);
     return out;
 }
