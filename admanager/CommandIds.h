@@ -44,6 +44,7 @@ constexpr int AppSettings = 32789;
 constexpr int AspSettings = 32784;
 constexpr int FtpSettings = 32790;
 constexpr int PublishAll = 32793;
+constexpr int LinkCheck = 32796;
 
 constexpr int Help = 57670;
 constexpr int About = 57664;

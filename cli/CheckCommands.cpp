@@ -35,19 +35,6 @@ const char* SeverityId(TagSeverity severity) {
     return "info";
 }
 
-std::string PathOf(const LibraryNode& root, const LibraryNode& target, const std::string& path = "") {
-    for (const auto& child : root.children) {
-        if (!child || child->IsDeleted())
-            continue;
-        std::string childPath = path.empty() ? child->title : path + "/" + child->title;
-        if (child.get() == &target)
-            return childPath;
-        if (std::string found = PathOf(*child, target, childPath); !found.empty())
-            return found;
-    }
-    return "";
-}
-
 int Check(CommandContext& ctx, const CheckArgs& args) {
     AdLibrary library;
     if (!LoadLibrary(library, args.library))
@@ -61,7 +48,7 @@ int Check(CommandContext& ctx, const CheckArgs& args) {
             ItemLookup lookup = FindAdItem(library, name, args.library);
             if (!lookup.item)
                 return ctx.Fail(lookup.error);
-            std::vector<BannerCheck> item = CheckItemTags(*lookup.item, PathOf(library.root, *lookup.item));
+            std::vector<BannerCheck> item = CheckItemTags(*lookup.item, NodePathOf(library.root, *lookup.item));
             std::move(item.begin(), item.end(), std::back_inserter(checks));
         }
     }

@@ -456,6 +456,8 @@ std::string DescribeFindings(const std::vector<TagFinding>& findings) {
         text += TagProblemText(f.problem);
         if (!f.detail.empty())
             text += ": " + f.detail;
+        if (!f.note.empty())
+            text += " (" + f.note + ")";
     }
     return text;
 }
@@ -537,6 +539,59 @@ std::vector<BannerCheck> CheckItemTags(const LibraryNode& item, const std::strin
 std::vector<BannerCheck> CheckLibraryTags(const LibraryNode& root) {
     std::vector<BannerCheck> out;
     CollectItems(root, "", out);
+    return out;
+}
+
+std::string NodePathOf(const LibraryNode& root, const LibraryNode& node) {
+    for (const auto& child : root.children) {
+        if (!child || child->IsDeleted())
+            continue;
+        if (child.get() == &node)
+            return child->title;
+        if (std::string below = NodePathOf(*child, node); !below.empty())
+            return child->title + "/" + below;
+    }
+    return "";
+}
+
+namespace {
+
+std::string CsvField(const std::string& text) {
+    if (text.find_first_of(",\"\r\n") == std::string::npos)
+        return text;
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '"')
+            out += '"';
+        out += c;
+    }
+    return out + "\"";
+}
+
+} // namespace
+
+std::string FindingsCsv(const std::vector<BannerCheck>& checks, TagSeverity minimum) {
+    std::string out = "\xEF\xBB\xBF広告項目,No.,広告名,種類,内容,詳細,状態,転送先,結果,ID\r\n";
+    for (const BannerCheck& c : checks) {
+        for (const TagFinding& f : c.findings) {
+            if (f.severity < minimum)
+                continue;
+            const bool online = IsOnlineProblem(f.problem);
+            const std::string fields[] = {Cp932::ToUtf8(c.itemPath),
+                                          std::to_string(c.index + 1),
+                                          Cp932::ToUtf8(c.banner->name),
+                                          TagSeverityText(f.severity),
+                                          TagProblemText(f.problem),
+                                          f.detail,
+                                          online && f.status ? std::to_string(f.status) : std::string(),
+                                          online ? f.finalUrl : std::string(),
+                                          f.note,
+                                          TagProblemId(f.problem)};
+            for (std::size_t i = 0; i < std::size(fields); ++i)
+                out += (i ? "," : "") + CsvField(fields[i]);
+            out += "\r\n";
+        }
+    }
     return out;
 }
 

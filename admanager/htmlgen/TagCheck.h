@@ -85,6 +85,14 @@ std::vector<BannerCheck> CheckItemTags(const LibraryNode& item, const std::strin
 // The same for a folder (every ad item under it) or an ad item.
 std::vector<BannerCheck> CheckNodeTags(const LibraryNode& node, const std::string& nodePath);
 
+// The titles from the root's child down to node, joined by "/" (CP932); empty
+// for the root or a node not under it.
+std::string NodePathOf(const LibraryNode& root, const LibraryNode& node);
+
+// The findings as CSV for a spreadsheet: UTF-8 with a byte order mark, CRLF,
+// one row per finding at least as severe as minimum.
+std::string FindingsCsv(const std::vector<BannerCheck>& checks, TagSeverity minimum = TagSeverity::Info);
+
 // Every address a tag makes a browser fetch or offers as a link, in tag order:
 // a href, img src and srcset, script src, iframe src, source src and srcset.
 enum class TagUrlKind { Link, Image, Script, Frame, Media };

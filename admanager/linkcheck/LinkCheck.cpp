@@ -541,6 +541,13 @@ std::vector<TagFinding> LinkFindings(const std::vector<TagUrl>& urls,
     return out;
 }
 
+bool AnyLinkResult(const std::vector<TagUrl>& urls, const std::map<std::string, UrlResult>& results) {
+    return std::any_of(urls.begin(), urls.end(), [&](const TagUrl& u) {
+        const std::string url = FetchableUrl(u.url);
+        return !url.empty() && results.count(ResultKey({url, u.kind == TagUrlKind::Image})) > 0;
+    });
+}
+
 LinkResultCache::LinkResultCache(std::string path) : m_path(std::move(path)) {}
 
 void LinkResultCache::Load() {

@@ -72,6 +72,9 @@ std::map<std::string, UrlResult> FetchUrls(const std::vector<UrlRequest>& reques
 std::vector<TagFinding> LinkFindings(const std::vector<TagUrl>& urls,
                                      const std::map<std::string, UrlResult>& results);
 
+// Whether any of the addresses has a result: a tag that was checked.
+bool AnyLinkResult(const std::vector<TagUrl>& urls, const std::map<std::string, UrlResult>& results);
+
 // Results kept between runs: one JSON file in the user's state folder.
 class LinkResultCache {
 public:

@@ -1,6 +1,7 @@
 #include "admanager/panes/RightView.h"
 
 #include "admanager/htmlgen/TagCheck.h"
+#include "admanager/linkcheck/LinkCheck.h"
 #include "admanager/htmlgen/ui/HtmlGenerateDlg.h"
 #include "admanager/library/BannerRules.h"
 #include "admanager/library/ui/AfManagerDoc.h"
@@ -264,11 +265,26 @@ void CRightView::WriteRow(int row, const Banner& banner) {
     TagCheckContext context;
     if (const LibraryNode* node = m_doc.State().currentNode)
         context.randomMode = node->rowLimit != 0 && node->multiPage == 0;
-    const std::vector<TagFinding> findings = CheckTag(banner.tag, context);
+    std::vector<TagFinding> findings = CheckTag(banner.tag, context);
+    // With the link check's answers for the tag's addresses, the worst of both.
+    if (!m_doc.LinkResults().empty()) {
+        const std::vector<TagUrl> urls = UrlsOfTag(banner.tag);
+        if (AnyLinkResult(urls, m_doc.LinkResults())) {
+            std::vector<TagFinding> online = LinkFindings(urls, m_doc.LinkResults());
+            std::move(online.begin(), online.end(), std::back_inserter(findings));
+        }
+    }
     const QString reasons = QString::fromUtf8(DescribeFindings(findings));
     QIcon icon;
-    if (!findings.empty())
-        icon = style()->standardIcon(HasError(findings) ? QStyle::SP_MessageBoxCritical : QStyle::SP_MessageBoxWarning);
+    if (!findings.empty()) {
+        const TagSeverity worst =
+            std::max_element(findings.begin(), findings.end(), [](const TagFinding& a, const TagFinding& b) {
+                return a.severity < b.severity;
+            })->severity;
+        icon = style()->standardIcon(worst == TagSeverity::Error     ? QStyle::SP_MessageBoxCritical
+                                     : worst == TagSeverity::Warning ? QStyle::SP_MessageBoxWarning
+                                                                     : QStyle::SP_MessageBoxInformation);
+    }
     m_list->item(row, 0)->setIcon(icon);
     for (int c = 0; c < 7; ++c) {
         m_list->item(row, c)->setToolTip(reasons);

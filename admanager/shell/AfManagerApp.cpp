@@ -222,6 +222,20 @@ void CAfManagerApp::InstallCommands() {
         if (const CTagCheckDlg::Target target = dialog.Chosen(); target.item)
             m_doc->ShowPlace({const_cast<LibraryNode*>(target.item), const_cast<Banner*>(target.banner)}, false);
     });
+    // Only here, at the user's word, is anything fetched from the addresses in the tags.
+    frame->SetCommandHandler(Cmd::LinkCheck, [this] {
+        const LibraryNode& root = m_doc->Library().root;
+        const LibraryNode* node = m_doc->State().currentNode ? m_doc->State().currentNode : &root;
+        CTagCheckDlg::LinkCheck check;
+        check.node = node;
+        check.nodePath = NodePathOf(root, *node);
+        check.setup.cachePath = DefaultLinkCachePath();
+        CTagCheckDlg dialog(std::move(check), m_frame.get());
+        dialog.exec();
+        m_doc->AddLinkResults(dialog.LinkResults());
+        if (const CTagCheckDlg::Target target = dialog.Chosen(); target.item)
+            m_doc->ShowPlace({const_cast<LibraryNode*>(target.item), const_cast<Banner*>(target.banner)}, false);
+    });
     frame->SetCommandHandler(Cmd::AspSettings, [this] {
         EditAspList(m_aspList, AppPaths::SettingsDir(), m_hooks.openUrl, [this] { m_frame->EditorPane()->RefillAspList(); },
                     m_frame.get());

@@ -121,6 +121,8 @@ void CMainFrame::BuildActions() {
         {Cmd::LoginTool, u"ログインツールを開く(&L)..."_qs, u"ログインツールを起動します。"_qs, nullptr, {}},
         {Cmd::CssMaker, u"CSSメーカーを開く(&C)"_qs, u"CSSメーカーを起動します。"_qs, nullptr, {}},
         {Cmd::TagCheck, u"タグの確認(&K)..."_qs, u"ライブラリのすべてのバナーのタグを確認します。"_qs, nullptr, {}},
+        {Cmd::LinkCheck, u"リンクの確認(&R)..."_qs,
+         u"選択したフォルダや広告項目のバナーのリンクと画像を、インターネットに接続して確認します。"_qs, nullptr, {}},
         {Cmd::PublishAll, u"まとめてアップロード(&U)..."_qs,
          u"出力先のある広告項目をまとめてHTML出力し、変更されたファイルをアップロードします。\nまとめてアップロード"_qs,
          "publish", {}},
@@ -213,6 +215,7 @@ void CMainFrame::BuildMenus() {
     tools->addAction(Action(Cmd::CssMaker));
     tools->addSeparator();
     tools->addAction(Action(Cmd::TagCheck));
+    tools->addAction(Action(Cmd::LinkCheck));
     tools->addAction(Action(Cmd::PublishAll));
     tools->addSeparator();
     for (int id : {Cmd::AppSettings, Cmd::AspSettings, Cmd::FtpSettings})
@@ -234,6 +237,8 @@ void CMainFrame::BuildMenus() {
     m_bannerMenu->setObjectName(u"AdvOpe2"_qs);
     for (QAction* a : m_bannerMenuActions)
         m_bannerMenu->addAction(a);
+    m_bannerMenu->addSeparator();
+    m_bannerMenu->addAction(Action(Cmd::LinkCheck));
     for (QMenu* menu : {m_nodeMenu, m_bannerMenu})
         connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
 }
@@ -370,7 +375,7 @@ void CMainFrame::UpdateCommandUI() {
         a->setEnabled(id == Cmd::Undo ? history.canUndo() : history.canRedo());
     }
     for (int id : {Cmd::NewFolder, Cmd::NewItem, Cmd::CopyItem, Cmd::PasteItem, Cmd::DeleteNode, Cmd::AddBanner,
-                   Cmd::CopyBanner, Cmd::PasteBanner, Cmd::DeleteBanner})
+                   Cmd::CopyBanner, Cmd::PasteBanner, Cmd::DeleteBanner, Cmd::LinkCheck})
         Action(id)->setEnabled(m_doc.IsCommandEnabled(id));
     for (QAction* a : m_bannerMenuActions)
         a->setEnabled(m_doc.IsCommandEnabled(a->data().toInt()));

@@ -541,11 +541,19 @@ void CAfManagerDoc::OnEditCommand(int id, QWidget* target) {
 
 // ---------------------------------------------------------------- enabling and notifications
 
+void CAfManagerDoc::AddLinkResults(const std::map<std::string, UrlResult>& results) {
+    for (const auto& [key, result] : results)
+        m_linkResults[key] = result;
+    if (m_list)
+        m_list->Refresh(99);
+}
+
 bool CAfManagerDoc::IsCommandEnabled(int id) const {
     const LibraryNode* node = m_state.currentNode;
     if (!node)
         return false;
     switch (id) {
+    case Cmd::LinkCheck: return true;
     case Cmd::NewFolder:
     case Cmd::NewItem: return node->IsFolder();
     case Cmd::CopyItem:

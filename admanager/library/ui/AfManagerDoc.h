@@ -2,11 +2,13 @@
 
 #include "admanager/library/LibraryNode.h"
 #include "admanager/library/ui/LibraryHistory.h"
+#include "admanager/linkcheck/LinkCheck.h"
 #include "admanager/settings/AccountLists.h"
 #include "admanager/settings/AppSettings.h"
 
 #include <QObject>
 #include <QString>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -109,6 +111,11 @@ public:
     // (target when given); other widgets ignore them.
     void OnEditCommand(int id, QWidget* target = nullptr);
 
+    // What the addresses answered in this session's link checks (by ResultKey):
+    // the list's markers show them. Kept outside the library file.
+    const std::map<std::string, UrlResult>& LinkResults() const { return m_linkResults; }
+    void AddLinkResults(const std::map<std::string, UrlResult>& results);
+
     // The enabling rule of a command of the edit menu.
     bool IsCommandEnabled(int id) const;
 
@@ -125,6 +132,7 @@ Q_SIGNALS:
     void statusMessage(const QString& text);
 
 private:
+    std::map<std::string, UrlResult> m_linkResults;
     void Message(const QString& text);
     void Exclamation(const QString& text);
     bool SaveTo(const QString& path);
