@@ -1,6 +1,7 @@
 // Feeds arbitrary bytes to the banner tag checks and the output rewrite: tags
 // come from ASP pages and hand edits, anything may be in them.
 #include "admanager/htmlgen/TagCheck.h"
+#include "admanager/linkcheck/LinkCheck.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -10,6 +11,11 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view tag(reinterpret_cast<const char*>(data), size);
     CheckTag(tag, {.randomMode = size % 2 == 0});
+    // The addresses the link check would fetch, and what it says of them unanswered.
+    const std::vector<TagUrl> urls = UrlsOfTag(tag);
+    for (const TagFinding& f : LinkFindings(urls, {}))
+        if (f.problem != TagProblem::LinkNotChecked)
+            std::abort();
     if (RewriteTagForOutput(tag, false, false) != tag)
         std::abort();
     // The rewrite only inserts: every byte of the tag stays, in order.

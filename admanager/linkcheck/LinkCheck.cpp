@@ -134,9 +134,16 @@ std::size_t Collect(char* data, std::size_t size, std::size_t count, void* self)
     }
     const std::size_t n = size * count;
     t->body.append(data, std::min(n, t->limit - t->body.size()));
+    if (t->body.size() >= t->limit) {
+        t->cutShort = true;
+        return 0;
+    }
+    // Once the header holds the size the rest is not needed, but a small image
+    // is read to its end so its connection can serve the next request.
+    curl_off_t length = -1;
+    curl_easy_getinfo(t->easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
     int w = 0, h = 0;
-    if (t->body.size() >= t->limit || PixelSize(t->body, w, h)) {
-        // The header holds the size: the rest of the image is not needed.
+    if ((length < 0 || static_cast<std::size_t>(length) > t->limit) && PixelSize(t->body, w, h)) {
         t->cutShort = true;
         return 0;
     }
@@ -184,6 +191,7 @@ public:
             int running = 0;
             curl_multi_perform(m_multi, &running);
             int left = 0;
+            bool freed = false;
             while (CURLMsg* msg = curl_multi_info_read(m_multi, &left)) {
                 if (msg->msg != CURLMSG_DONE)
                     continue;
@@ -194,6 +202,7 @@ public:
                 m_active.erase(it);
                 curl_multi_remove_handle(m_multi, easy);
                 --m_hostActive[HostOf(t->job.request)];
+                freed = true;
                 if (Finish(*t, code)) {
                     finished[t->job.request] = true;
                     ++done;
@@ -202,7 +211,8 @@ public:
                 }
                 curl_easy_cleanup(easy);
             }
-            if (m_queued > 0 || !m_active.empty())
+            // A freed slot is filled at once, not after the next wait.
+            if (!freed && (m_queued > 0 || !m_active.empty()))
                 curl_multi_poll(m_multi, nullptr, 0, static_cast<int>(PollMs()), nullptr);
         }
         std::map<std::string, UrlResult> out;
@@ -250,36 +260,35 @@ private:
         return std::max(ms, 1L);
     }
 
-    // Hosts take turns, so one large site does not hold back the others.
+    // Hosts take turns, one request each, so they drain together: a host left
+    // alone at the end could only use its own two slots.
     void StartWhatMay() {
         const auto now = Clock::now();
-        bool started = true;
-        while (started && static_cast<int>(m_active.size()) < m_options.total && m_queued > 0) {
-            started = false;
-            for (std::size_t h = 0; h < m_hosts.size() && static_cast<int>(m_active.size()) < m_options.total;) {
-                const std::string host = m_hosts[h];
-                auto& queue = m_pending[host];
-                if (m_hostActive[host] >= m_options.perHost) {
-                    ++h;
-                    continue;
-                }
-                auto ready = std::find_if(queue.begin(), queue.end(), [&](const Job& j) { return j.notBefore <= now; });
-                if (ready == queue.end()) {
-                    ++h;
-                    continue;
-                }
-                const Job job = *ready;
-                queue.erase(ready);
-                --m_queued;
-                Start(job);
-                ++m_hostActive[host];
-                started = true;
-                if (queue.empty()) {
-                    m_pending.erase(host);
-                    m_hosts.erase(m_hosts.begin() + static_cast<std::ptrdiff_t>(h));
-                } else {
-                    ++h;
-                }
+        std::size_t idle = 0; // hosts in a row that could start nothing
+        while (static_cast<int>(m_active.size()) < m_options.total && !m_hosts.empty() && idle < m_hosts.size()) {
+            if (m_turn >= m_hosts.size())
+                m_turn = 0;
+            const std::string host = m_hosts[m_turn];
+            auto& queue = m_pending[host];
+            auto ready = queue.end();
+            if (m_hostActive[host] < m_options.perHost)
+                ready = std::find_if(queue.begin(), queue.end(), [&](const Job& j) { return j.notBefore <= now; });
+            if (ready == queue.end()) {
+                ++m_turn;
+                ++idle;
+                continue;
+            }
+            const Job job = *ready;
+            queue.erase(ready);
+            --m_queued;
+            Start(job);
+            ++m_hostActive[host];
+            idle = 0;
+            if (queue.empty()) {
+                m_pending.erase(host);
+                m_hosts.erase(m_hosts.begin() + static_cast<std::ptrdiff_t>(m_turn));
+            } else {
+                ++m_turn;
             }
         }
     }
@@ -393,6 +402,7 @@ private:
     std::unordered_map<std::size_t, std::string> m_hostOf;
     std::map<std::string, std::deque<Job>> m_pending;
     std::vector<std::string> m_hosts; // hosts with pending jobs, in turn order
+    std::size_t m_turn = 0;           // the host whose turn is next
     std::unordered_map<std::string, int> m_hostActive;
     std::size_t m_queued = 0;
 };
