@@ -7,7 +7,10 @@
 #include "tests/cli/CliRunner.h"
 
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <nlohmann/json.hpp>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -220,6 +223,47 @@ TEST_F(GenerateCommandsTest, CheckReportsAndFailsOnErrors) {
     EXPECT_FALSE(r.err.empty());
     r = testutil::RunCli(module.path(), {"check", dir / "missing.zva"});
     EXPECT_EQ(r.code, 1);
+}
+
+// A port on this machine that nobody listens on: the online check's answer
+// is "refused" without any request leaving the machine.
+int ClosedPort() {
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(fd);
+    return ntohs(address.sin_port);
+}
+
+TEST_F(GenerateCommandsTest, OnlineCheckReportsDeadLinksAndKeepsTheAnswers) {
+    const std::string dead = "http://127.0.0.1:" + std::to_string(ClosedPort()) + "/ad";
+    for (auto& banner : itemNode->banners)
+        banner->tag = "<a href=\"" + dead + "\" rel=\"nofollow\">x</a><a href=\"/local\" rel=\"nofollow\">y</a>";
+    Save();
+    testutil::CliResult r = testutil::RunCli(module.path(), {"check", zva, itemNode->id, "--online", "--json"});
+    EXPECT_EQ(r.code, 1) << r.err;
+    nlohmann::json j = nlohmann::json::parse(r.out);
+    EXPECT_EQ(j["errors"], itemNode->banners.size());
+    EXPECT_EQ(j["infos"], itemNode->banners.size());
+    const nlohmann::json& finding = j["banners"][0]["findings"][0];
+    EXPECT_EQ(finding["id"], "link-dead");
+    EXPECT_EQ(finding["severity"], "error");
+    EXPECT_EQ(finding["detail"], dead);
+    EXPECT_EQ(finding["status"], 0);
+    EXPECT_EQ(finding["finalUrl"], dead);
+    EXPECT_EQ(j["banners"][0]["findings"][1]["id"], "link-not-checked");
+    // The answers are kept beside the settings, private to the user, and used again.
+    std::string kept;
+    ASSERT_TRUE(FileOps::ReadWholeFile(module / "linkcheck.json", kept));
+    EXPECT_NE(kept.find("\"refused\""), std::string::npos) << kept;
+    // Without --online nothing is fetched and the summary keeps its old form.
+    r = testutil::RunCli(module.path(), {"check", zva, itemNode->id});
+    EXPECT_EQ(r.code, 0) << r.out;
+    EXPECT_EQ(r.out.find("note"), std::string::npos) << r.out;
 }
 
 } // namespace
