@@ -469,30 +469,41 @@ bool HasError(const std::vector<TagFinding>& findings) {
 
 namespace {
 
-void CollectInsertions(const GumboNode* node, std::string_view tag, bool sponsoredRel, bool lazyImages,
-                       std::vector<std::pair<std::size_t, std::string_view>>& out) {
+// Calls visit for every HTML element the parser built from the tag's own bytes
+// (not those it made up, such as the fragment's wrappers), in document order.
+template <typename Visit>
+void ForEachSourceElement(const GumboNode* node, std::string_view tag, const Visit& visit) {
     const GumboVector* children = nullptr;
     if (node->type == GUMBO_NODE_DOCUMENT) {
         children = &node->v.document.children;
     } else if (node->type == GUMBO_NODE_ELEMENT || node->type == GUMBO_NODE_TEMPLATE) {
         const GumboElement& e = node->v.element;
         children = &e.children;
-        GumboStringPiece name = e.original_tag;
-        const bool inSource = name.length > 2 && name.data >= tag.data() && name.data < tag.data() + tag.size();
-        if (inSource && e.tag_namespace == GUMBO_NAMESPACE_HTML) {
-            // Right behind the element's name, so the tag's own attributes keep their bytes.
-            gumbo_tag_from_original_text(&name);
-            auto at = static_cast<std::size_t>(name.data + name.length - tag.data());
-            if (sponsoredRel && e.tag == GUMBO_TAG_A && Attribute(e, "href") && !Attribute(e, "rel"))
-                out.emplace_back(at, " rel=\"sponsored\"");
-            if (lazyImages && e.tag == GUMBO_TAG_IMG && !Attribute(e, "loading"))
-                out.emplace_back(at, " loading=\"lazy\"");
-        }
+        const char* at = e.original_tag.data;
+        if (e.original_tag.length > 0 && at >= tag.data() && at < tag.data() + tag.size() &&
+            e.tag_namespace == GUMBO_NAMESPACE_HTML)
+            visit(e);
     } else {
         return;
     }
     for (unsigned i = 0; i < children->length; ++i)
-        CollectInsertions(static_cast<const GumboNode*>(children->data[i]), tag, sponsoredRel, lazyImages, out);
+        ForEachSourceElement(static_cast<const GumboNode*>(children->data[i]), tag, visit);
+}
+
+void CollectInsertions(const GumboNode* node, std::string_view tag, bool sponsoredRel, bool lazyImages,
+                       std::vector<std::pair<std::size_t, std::string_view>>& out) {
+    ForEachSourceElement(node, tag, [&](const GumboElement& e) {
+        GumboStringPiece name = e.original_tag;
+        if (name.length <= 2)
+            return;
+        // Right behind the element's name, so the tag's own attributes keep their bytes.
+        gumbo_tag_from_original_text(&name);
+        auto at = static_cast<std::size_t>(name.data + name.length - tag.data());
+        if (sponsoredRel && e.tag == GUMBO_TAG_A && Attribute(e, "href") && !Attribute(e, "rel"))
+            out.emplace_back(at, " rel=\"sponsored\"");
+        if (lazyImages && e.tag == GUMBO_TAG_IMG && !Attribute(e, "loading"))
+            out.emplace_back(at, " loading=\"lazy\"");
+    });
 }
 
 } // namespace
@@ -654,65 +665,54 @@ int PixelAttribute(const GumboElement& e, const char* name) {
     return std::stoi(std::string(value));
 }
 
-void CollectUrls(const GumboNode* node, std::string_view tag, std::vector<const char*>& seen, std::vector<TagUrl>& out) {
-    const GumboVector* children = nullptr;
-    if (node->type == GUMBO_NODE_DOCUMENT) {
-        children = &node->v.document.children;
-    } else if (node->type == GUMBO_NODE_ELEMENT || node->type == GUMBO_NODE_TEMPLATE) {
-        const GumboElement& e = node->v.element;
-        children = &e.children;
-        const char* at = e.original_tag.data;
-        const bool inSource = e.original_tag.length > 0 && at >= tag.data() && at < tag.data() + tag.size();
+void CollectUrls(const GumboNode* root, std::string_view tag, std::vector<TagUrl>& out) {
+    std::vector<const char*> seen;
+    ForEachSourceElement(root, tag, [&](const GumboElement& e) {
         // The parser's reconstructed copies of an element share its source position.
-        if (inSource && e.tag_namespace == GUMBO_NAMESPACE_HTML && std::find(seen.begin(), seen.end(), at) == seen.end()) {
-            seen.push_back(at);
-            auto add = [&](const char* name, TagUrlKind kind) {
-                if (const GumboAttribute* a = Attribute(e, name); a && !TrimBlanks(a->value).empty())
-                    out.push_back({UrlValue(a), kind});
-            };
-            switch (e.tag) {
-            case GUMBO_TAG_A:
-                add("href", TagUrlKind::Link);
-                break;
-            case GUMBO_TAG_IMG: {
-                const std::size_t before = out.size();
-                add("src", TagUrlKind::Image);
-                if (out.size() > before) {
-                    out.back().width = PixelAttribute(e, "width");
-                    out.back().height = PixelAttribute(e, "height");
-                }
-                if (const GumboAttribute* a = Attribute(e, "srcset"))
-                    AddSrcset(UrlValue(a), TagUrlKind::Image, out);
-                break;
+        if (std::find(seen.begin(), seen.end(), e.original_tag.data) != seen.end())
+            return;
+        seen.push_back(e.original_tag.data);
+        auto add = [&](const char* name, TagUrlKind kind) {
+            if (const GumboAttribute* a = Attribute(e, name); a && !TrimBlanks(a->value).empty())
+                out.push_back({UrlValue(a), kind});
+        };
+        switch (e.tag) {
+        case GUMBO_TAG_A:
+            add("href", TagUrlKind::Link);
+            break;
+        case GUMBO_TAG_IMG: {
+            const std::size_t before = out.size();
+            add("src", TagUrlKind::Image);
+            if (out.size() > before) {
+                out.back().width = PixelAttribute(e, "width");
+                out.back().height = PixelAttribute(e, "height");
             }
-            case GUMBO_TAG_SCRIPT:
-                add("src", TagUrlKind::Script);
-                break;
-            case GUMBO_TAG_IFRAME:
-                add("src", TagUrlKind::Frame);
-                break;
-            case GUMBO_TAG_SOURCE:
-                add("src", TagUrlKind::Media);
-                if (const GumboAttribute* a = Attribute(e, "srcset"))
-                    AddSrcset(UrlValue(a), TagUrlKind::Image, out);
-                break;
-            default:
-                break;
-            }
+            if (const GumboAttribute* a = Attribute(e, "srcset"))
+                AddSrcset(UrlValue(a), TagUrlKind::Image, out);
+            break;
         }
-    } else {
-        return;
-    }
-    for (unsigned i = 0; i < children->length; ++i)
-        CollectUrls(static_cast<const GumboNode*>(children->data[i]), tag, seen, out);
+        case GUMBO_TAG_SCRIPT:
+            add("src", TagUrlKind::Script);
+            break;
+        case GUMBO_TAG_IFRAME:
+            add("src", TagUrlKind::Frame);
+            break;
+        case GUMBO_TAG_SOURCE:
+            add("src", TagUrlKind::Media);
+            if (const GumboAttribute* a = Attribute(e, "srcset"))
+                AddSrcset(UrlValue(a), TagUrlKind::Image, out);
+            break;
+        default:
+            break;
+        }
+    });
 }
 
 } // namespace
 
 std::vector<TagUrl> UrlsOfTag(std::string_view tag) {
     ParsedTag parsed(tag);
-    std::vector<const char*> seen;
     std::vector<TagUrl> out;
-    CollectUrls(parsed.output->document, tag, seen, out);
+    CollectUrls(parsed.output->document, tag, out);
     return out;
 }
