@@ -568,11 +568,12 @@ void LinkResultCache::Load() {
     const nlohmann::json doc = nlohmann::json::parse(text, nullptr, false);
     if (!doc.is_object() || !doc.contains("results") || !doc["results"].is_object())
         return;
-    for (const auto& [key, e] : doc["results"].items()) {
+    for (const auto& entry : doc["results"].items()) {
+        const nlohmann::json& e = entry.value();
         if (!e.is_object())
             continue;
         UrlResult r;
-        auto text = [&e](const char* name) {
+        auto textOf = [&e](const char* name) {
             auto it = e.find(name);
             return it != e.end() && it->is_string() ? it->get<std::string>() : std::string();
         };
@@ -584,20 +585,20 @@ void LinkResultCache::Load() {
             auto it = e.find(name);
             return it != e.end() && it->is_boolean() && it->get<bool>();
         };
-        r.outcome = OutcomeFromId(text("outcome"));
+        r.outcome = OutcomeFromId(textOf("outcome"));
         r.status = static_cast<int>(std::clamp<std::int64_t>(number("status"), 0, 999));
-        r.finalUrl = text("finalUrl");
+        r.finalUrl = textOf("finalUrl");
         r.redirects = static_cast<int>(std::clamp<std::int64_t>(number("redirects"), 0, 100));
-        r.contentType = text("type");
+        r.contentType = textOf("type");
         r.emptyBody = flag("empty");
         r.imageWidth = static_cast<int>(std::clamp<std::int64_t>(number("width"), 0, 1 << 24));
         r.imageHeight = static_cast<int>(std::clamp<std::int64_t>(number("height"), 0, 1 << 24));
         r.slow = flag("slow");
         r.httpsAvailable = flag("https");
-        r.error = text("error");
+        r.error = textOf("error");
         r.checkedAt = number("checkedAt");
         if (r.checkedAt > 0)
-            m_results[key] = std::move(r);
+            m_results[entry.key()] = std::move(r);
     }
 }
 
