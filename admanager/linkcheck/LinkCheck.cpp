@@ -179,7 +179,8 @@ public:
         curl_multi_cleanup(m_multi);
     }
 
-    std::map<std::string, UrlResult> Run(const LinkProgress& progress, const std::atomic<bool>* stop) {
+    std::map<std::string, UrlResult> Run(const LinkProgress& progress, const std::atomic<bool>* stop,
+                                         const LinkAnswer& answer) {
         std::vector<bool> finished(m_requests.size(), false);
         std::size_t done = 0;
         if (progress)
@@ -204,7 +205,11 @@ public:
                 --m_hostActive[HostOf(t->job.request)];
                 freed = true;
                 if (Finish(*t, code)) {
-                    finished[t->job.request] = true;
+                    const std::size_t i = t->job.request;
+                    finished[i] = true;
+                    m_results[i].checkedAt = static_cast<std::int64_t>(std::time(nullptr));
+                    if (answer)
+                        answer(ResultKey(m_requests[i]), m_results[i]);
                     ++done;
                     if (progress)
                         progress(done, m_requests.size());
@@ -216,13 +221,9 @@ public:
                 curl_multi_poll(m_multi, nullptr, 0, static_cast<int>(PollMs()), nullptr);
         }
         std::map<std::string, UrlResult> out;
-        const std::int64_t now = static_cast<std::int64_t>(std::time(nullptr));
-        for (std::size_t i = 0; i < m_requests.size(); ++i) {
-            if (!finished[i])
-                continue;
-            m_results[i].checkedAt = now;
-            out[ResultKey(m_requests[i])] = std::move(m_results[i]);
-        }
+        for (std::size_t i = 0; i < m_requests.size(); ++i)
+            if (finished[i])
+                out[ResultKey(m_requests[i])] = std::move(m_results[i]);
         return out;
     }
 
@@ -487,7 +488,8 @@ std::string LinkCheckUserAgent() {
 }
 
 std::map<std::string, UrlResult> FetchUrls(const std::vector<UrlRequest>& requests, const LinkCheckOptions& options,
-                                           const LinkProgress& progress, const std::atomic<bool>* stop) {
+                                           const LinkProgress& progress, const std::atomic<bool>* stop,
+                                           const LinkAnswer& answer) {
     static const bool initialised = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
     (void)initialised;
     // Each address once, whatever number of banners share it.
@@ -496,7 +498,7 @@ std::map<std::string, UrlResult> FetchUrls(const std::vector<UrlRequest>& reques
     for (const UrlRequest& r : requests)
         if (keys.insert(ResultKey(r)).second)
             distinct.push_back(r);
-    return Fetcher(distinct, options).Run(progress, stop);
+    return Fetcher(distinct, options).Run(progress, stop, answer);
 }
 
 std::vector<TagFinding> LinkFindings(const std::vector<TagUrl>& urls,
@@ -605,8 +607,12 @@ void LinkResultCache::Load() {
 bool LinkResultCache::Save() const {
     if (m_path.empty())
         return false;
+    // Answers older than a week are of no use to anyone: the file does not grow for ever.
+    const std::int64_t oldest = static_cast<std::int64_t>(std::time(nullptr)) - 7 * 24 * 3600;
     nlohmann::json results = nlohmann::json::object();
-    for (const auto& [key, r] : m_results)
+    for (const auto& [key, r] : m_results) {
+        if (r.checkedAt < oldest)
+            continue;
         results[key] = {{"outcome", OutcomeId(r.outcome)},
                         {"status", r.status},
                         {"finalUrl", r.finalUrl},
@@ -619,6 +625,7 @@ bool LinkResultCache::Save() const {
                         {"https", r.httpsAvailable},
                         {"error", r.error},
                         {"checkedAt", r.checkedAt}};
+    }
     FileOps::MakeDirs(FileOps::DirName(m_path), 0700);
     const nlohmann::json doc = {{"version", 1}, {"results", std::move(results)}};
     return FileOps::ReplaceFileAtomic(m_path, doc.dump(0, ' ', false, nlohmann::json::error_handler_t::replace), true);
@@ -640,7 +647,7 @@ std::string DefaultLinkCachePath() {
 }
 
 LinkCheckRun CheckLinksOnline(std::vector<BannerCheck> banners, const LinkCheckSetup& setup,
-                              const LinkProgress& progress, const std::atomic<bool>* stop) {
+                              const LinkProgress& progress, const std::atomic<bool>* stop, const LinkAnswer& answer) {
     LinkCheckRun run;
     std::vector<std::vector<TagUrl>> urls;
     urls.reserve(banners.size());
@@ -666,6 +673,8 @@ LinkCheckRun CheckLinksOnline(std::vector<BannerCheck> banners, const LinkCheckS
         if (kept) {
             run.results[key] = *kept;
             ++run.fromCache;
+            if (answer)
+                answer(key, *kept);
         } else {
             toFetch.push_back(std::move(request));
         }
@@ -674,7 +683,7 @@ LinkCheckRun CheckLinksOnline(std::vector<BannerCheck> banners, const LinkCheckS
     LinkProgress fetchProgress;
     if (progress)
         fetchProgress = [&](std::size_t done, std::size_t) { progress(cached + done, run.urls); };
-    for (auto& [key, result] : FetchUrls(toFetch, setup.options, fetchProgress, stop)) {
+    for (auto& [key, result] : FetchUrls(toFetch, setup.options, fetchProgress, stop, answer)) {
         cache.Put(key, result);
         run.results[key] = std::move(result);
     }

@@ -58,6 +58,8 @@ std::string ResultKey(const UrlRequest& request);
 std::string FetchableUrl(const std::string& written);
 
 using LinkProgress = std::function<void(std::size_t done, std::size_t total)>;
+// Each address's answer as soon as it is complete (by ResultKey), on the fetching thread.
+using LinkAnswer = std::function<void(const std::string& key, const UrlResult& result)>;
 
 // Fetches every distinct request, at most options.perHost at once per host
 // and options.total in all. stop may be set from another thread: what has not
@@ -65,7 +67,7 @@ using LinkProgress = std::function<void(std::size_t done, std::size_t total)>;
 // calling thread.
 std::map<std::string, UrlResult> FetchUrls(const std::vector<UrlRequest>& requests, const LinkCheckOptions& options,
                                            const LinkProgress& progress = {},
-                                           const std::atomic<bool>* stop = nullptr);
+                                           const std::atomic<bool>* stop = nullptr, const LinkAnswer& answer = {});
 
 // The findings for a tag's addresses from the results (addresses without a
 // result give none, except the note for those that are never fetched).
@@ -81,7 +83,8 @@ public:
     explicit LinkResultCache(std::string path = {});
     // A damaged or missing file is an empty cache.
     void Load();
-    // Written atomically, private to the user. False when it could not be.
+    // Written atomically, private to the user, without answers older than a
+    // week. False when it could not be.
     bool Save() const;
     // The result when it is younger than maxAge at now.
     const UrlResult* Find(const std::string& key, std::int64_t now, std::chrono::seconds maxAge) const;
@@ -111,8 +114,10 @@ struct LinkCheckRun {
 };
 
 // The whole check of the given banners (from CheckLibraryTags and friends).
+// answer hears of the kept answers first, then of each fetched one.
 LinkCheckRun CheckLinksOnline(std::vector<BannerCheck> banners, const LinkCheckSetup& setup,
-                              const LinkProgress& progress = {}, const std::atomic<bool>* stop = nullptr);
+                              const LinkProgress& progress = {}, const std::atomic<bool>* stop = nullptr,
+                              const LinkAnswer& answer = {});
 
 // The program and version the requests name themselves with.
 std::string LinkCheckUserAgent();

@@ -116,7 +116,7 @@ class LinkCheckJourney:
         silent = dict(banner, name="応答のない広告",
                       tag=tag(f"http://127.0.0.1:{self.silent.getsockname()[1]}/", n.url("/banner.png")))
         items = [dict(model, id="26120709009900000001", title=ITEM, banners=[fine, dead]),
-                 dict(model, id="26120709009900000002", title=SILENT_ITEM, banners=[silent])]
+                 dict(model, id="26120709009900000002", title=SILENT_ITEM, banners=[silent, dead])]
         library = {"id": sample["id"], "flags": sample["flags"], "title": sample["title"],
                    "children": [{"id": "26120709009900000099", "flags": 2, "title": "ブログ", "children": items}]}
         source = os.path.join(s.work, "links.json")
@@ -197,6 +197,10 @@ class LinkCheckJourney:
         app.menu("ツール(T)", "リンクの確認(R)...")
         dlg = wait_window(app, CAPTION)
         wait_until(lambda: "確認しています" in self.summary(dlg), timeout=10, what="the run to start")
+        # A banner whose addresses have all answered is listed while the run goes on.
+        wait_until(lambda: any(r[4] == "リンク切れ" for r in self.rows(dlg)), timeout=10,
+                   what="the dead link to be listed during the run")
+        s.check("確認しています" in self.summary(dlg), "the run still goes on while findings are listed")
         stop = button(app, dlg, "中止(T)")
         s.screenshot("link-check-running")
         started = time.time()

@@ -60,6 +60,11 @@ void CTagCheckDlg::SetUp() {
     for (int c = 0; c < columns; ++c)
         table->setHorizontalHeaderItem(c, new QTableWidgetItem(kColumns[c]));
     table->verticalHeader()->hide();
+    // Widths for rows that come in while a check runs; a finished list fits its columns.
+    const int widths[] = {150, 40, 140, 80, 180, 0, 120};
+    for (int col = 0; col < columns; ++col)
+        if (col != 5)
+            table->setColumnWidth(col, widths[col]);
     // 詳細 takes the rest of the (resizable) window, never behind a sideways
     // scroll; a text longer than its cell ends in "…" and shows whole as its tooltip.
     table->horizontalHeader()->setSectionResizeMode(5, QHeaderView::Stretch);
@@ -96,6 +101,35 @@ void CTagCheckDlg::SetUp() {
     connect(m_ui->refreshPushButton, &QPushButton::clicked, this, [this] { StartLinkCheck(true); });
 }
 
+void CTagCheckDlg::AddRows(const BannerCheck& c, const std::vector<TagFinding>& findings) {
+    QTableWidget* table = m_ui->findingsTableWidget;
+    const int index = std::clamp(m_ui->severityComboBox->currentIndex(), 0, static_cast<int>(std::size(kFilters)) - 1);
+    for (const TagFinding& f : findings) {
+        const int row = table->rowCount();
+        table->insertRow(row);
+        QString result = QString::fromStdString(f.note);
+        if (IsOnlineProblem(f.problem) && !f.finalUrl.empty() && f.finalUrl != f.detail &&
+            f.problem != TagProblem::RedirectElsewhere)
+            result += (result.isEmpty() ? u""_qs : u"  "_qs) + u"→ "_qs + QString::fromStdString(f.finalUrl);
+        const QString texts[] = {Cp932Qt::ToQt(c.itemPath),
+                                 QString::number(c.index + 1),
+                                 Cp932Qt::ToQt(c.banner->name),
+                                 QString::fromUtf8(TagSeverityText(f.severity)),
+                                 QString::fromUtf8(TagProblemText(f.problem)),
+                                 QString::fromStdString(f.detail),
+                                 result};
+        for (int col = 0; col < table->columnCount(); ++col) {
+            auto* item = new QTableWidgetItem(texts[col]);
+            item->setToolTip(texts[col]);
+            table->setItem(row, col, item);
+        }
+        table->item(row, 3)->setIcon(style()->standardIcon(IconOf(f.severity)));
+        table->setRowHidden(row, f.severity < kFilters[index].second);
+        m_rows.push_back({c.item, c.banner});
+        m_rowSeverity.push_back(f.severity);
+    }
+}
+
 void CTagCheckDlg::Fill(std::vector<BannerCheck> checks) {
     m_checks = std::move(checks);
     QTableWidget* table = m_ui->findingsTableWidget;
@@ -107,30 +141,9 @@ void CTagCheckDlg::Fill(std::vector<BannerCheck> checks) {
     for (const BannerCheck& c : m_checks) {
         if (!c.findings.empty())
             ++banners;
-        for (const TagFinding& f : c.findings) {
+        for (const TagFinding& f : c.findings)
             ++counts[static_cast<int>(f.severity)];
-            const int row = table->rowCount();
-            table->insertRow(row);
-            QString result = QString::fromStdString(f.note);
-            if (IsOnlineProblem(f.problem) && !f.finalUrl.empty() && f.finalUrl != f.detail &&
-                f.problem != TagProblem::RedirectElsewhere)
-                result += (result.isEmpty() ? u""_qs : u"  "_qs) + u"→ "_qs + QString::fromStdString(f.finalUrl);
-            const QString texts[] = {Cp932Qt::ToQt(c.itemPath),
-                                     QString::number(c.index + 1),
-                                     Cp932Qt::ToQt(c.banner->name),
-                                     QString::fromUtf8(TagSeverityText(f.severity)),
-                                     QString::fromUtf8(TagProblemText(f.problem)),
-                                     QString::fromStdString(f.detail),
-                                     result};
-            for (int col = 0; col < table->columnCount(); ++col) {
-                auto* item = new QTableWidgetItem(texts[col]);
-                item->setToolTip(texts[col]);
-                table->setItem(row, col, item);
-            }
-            table->item(row, 3)->setIcon(style()->standardIcon(IconOf(f.severity)));
-            m_rows.push_back({c.item, c.banner});
-            m_rowSeverity.push_back(f.severity);
-        }
+        AddRows(c, c.findings);
     }
     table->resizeColumnsToContents();
     const int widest[] = {200, 60, 160, 90, 300, 0, 220};
@@ -194,9 +207,14 @@ void CTagCheckDlg::StartLinkCheck(bool fresh) {
     // The banners are read here; the window is modal, so nothing changes them
     // while the worker fetches.
     std::vector<BannerCheck> banners = CheckNodeTags(*m_link.node, m_link.nodePath);
+    WatchForAnswers(banners);
     LinkCheckSetup setup = m_link.setup;
     setup.fresh = fresh;
     m_worker = std::thread([this, banners = std::move(banners), setup]() mutable {
+        auto answer = [this](const std::string& key, const UrlResult& result) {
+            QMetaObject::invokeMethod(
+                this, [this, key, result] { Answered(key, result); }, Qt::QueuedConnection);
+        };
         auto progress = [this](std::size_t done, std::size_t total) {
             QMetaObject::invokeMethod(
                 this,
@@ -210,7 +228,8 @@ void CTagCheckDlg::StartLinkCheck(bool fresh) {
                 Qt::QueuedConnection);
         };
         // Read by the UI thread after it joined this one.
-        m_finished = std::make_shared<LinkCheckRun>(CheckLinksOnline(std::move(banners), setup, progress, &m_stop));
+        m_finished =
+            std::make_shared<LinkCheckRun>(CheckLinksOnline(std::move(banners), setup, progress, &m_stop, answer));
         QMetaObject::invokeMethod(this, &CTagCheckDlg::LinkCheckFinished, Qt::QueuedConnection);
     });
 }
@@ -223,6 +242,46 @@ std::shared_ptr<LinkCheckRun> CTagCheckDlg::TakeFinished() {
         for (const auto& [key, result] : run->results)
             m_results[key] = result;
     return run;
+}
+
+void CTagCheckDlg::WatchForAnswers(const std::vector<BannerCheck>& banners) {
+    m_waiting.clear();
+    m_waitingFor.clear();
+    m_answers.clear();
+    for (const BannerCheck& check : banners) {
+        Waiting w{check, UrlsOfTag(check.banner->tag), 0};
+        std::vector<std::string> keys;
+        for (const TagUrl& u : w.urls)
+            if (std::string url = FetchableUrl(u.url); !url.empty())
+                keys.push_back(ResultKey({url, u.kind == TagUrlKind::Image}));
+        std::sort(keys.begin(), keys.end());
+        keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+        w.unanswered = keys.size();
+        for (const std::string& key : keys)
+            m_waitingFor[key].push_back(m_waiting.size());
+        if (w.unanswered == 0)
+            AddRows(w.check, w.check.findings);
+        m_waiting.push_back(std::move(w));
+    }
+}
+
+void CTagCheckDlg::Answered(const std::string& key, const UrlResult& result) {
+    if (!Running())
+        return; // the run's own list has replaced these rows
+    m_answers[key] = result;
+    auto it = m_waitingFor.find(key);
+    if (it == m_waitingFor.end())
+        return;
+    for (std::size_t i : it->second) {
+        Waiting& w = m_waiting[i];
+        if (w.unanswered == 0 || --w.unanswered > 0)
+            continue;
+        std::vector<TagFinding> findings = w.check.findings;
+        std::vector<TagFinding> online = LinkFindings(w.urls, m_answers);
+        findings.insert(findings.end(), online.begin(), online.end());
+        AddRows(w.check, findings);
+    }
+    m_waitingFor.erase(it);
 }
 
 void CTagCheckDlg::LinkCheckFinished() {

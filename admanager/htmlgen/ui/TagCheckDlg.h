@@ -5,6 +5,7 @@
 
 #include <QDialog>
 #include <atomic>
+#include <cstddef>
 #include <map>
 #include <memory>
 #include <string>
@@ -52,6 +53,10 @@ protected:
 private:
     void SetUp();
     void Fill(std::vector<BannerCheck> checks);
+    void AddRows(const BannerCheck& check, const std::vector<TagFinding>& findings);
+    // While a check runs: a banner's rows go up once all its addresses are answered.
+    void WatchForAnswers(const std::vector<BannerCheck>& banners);
+    void Answered(const std::string& key, const UrlResult& result);
     void ApplyFilter();
     void StartLinkCheck(bool fresh);
     void StopLinkCheck();
@@ -71,5 +76,13 @@ private:
     std::map<std::string, UrlResult> m_results;
     std::thread m_worker;
     std::shared_ptr<LinkCheckRun> m_finished;
+    struct Waiting {
+        BannerCheck check;
+        std::vector<TagUrl> urls;
+        std::size_t unanswered = 0;
+    };
+    std::vector<Waiting> m_waiting;
+    std::map<std::string, std::vector<std::size_t>> m_waitingFor; // by ResultKey
+    std::map<std::string, UrlResult> m_answers;                   // of the run under way
     std::atomic<bool> m_stop{false};
 };

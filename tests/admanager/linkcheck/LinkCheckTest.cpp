@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <fstream>
 #include <sys/stat.h>
 
@@ -169,10 +170,14 @@ TEST(LinkResultCache, KeepsResultsForTheirAgeAndSurvivesDamage) {
     r.imageWidth = 468;
     r.imageHeight = 60;
     r.slow = true;
-    r.checkedAt = 1'000'000;
+    const std::int64_t now = static_cast<std::int64_t>(std::time(nullptr));
+    r.checkedAt = now;
     {
         LinkResultCache cache(path);
         cache.Put("image https://a.example.jp/x", r);
+        UrlResult old = r;
+        old.checkedAt = now - 8 * 24 * 3600;
+        cache.Put("link https://old.example.jp/", old);
         ASSERT_TRUE(cache.Save());
     }
     struct stat st{};
@@ -181,14 +186,15 @@ TEST(LinkResultCache, KeepsResultsForTheirAgeAndSurvivesDamage) {
 
     LinkResultCache cache(path);
     cache.Load();
-    const UrlResult* kept = cache.Find("image https://a.example.jp/x", 1'000'000 + 3599, std::chrono::hours(1));
+    EXPECT_EQ(cache.All().count("link https://old.example.jp/"), 0u) << "answers older than a week are dropped";
+    const UrlResult* kept = cache.Find("image https://a.example.jp/x", now + 3599, std::chrono::hours(1));
     ASSERT_NE(kept, nullptr);
     EXPECT_EQ(kept->status, 301);
     EXPECT_EQ(kept->finalUrl, r.finalUrl);
     EXPECT_EQ(kept->imageWidth, 468);
     EXPECT_TRUE(kept->slow);
-    EXPECT_EQ(cache.Find("image https://a.example.jp/x", 1'000'000 + 3600, std::chrono::hours(1)), nullptr);
-    EXPECT_EQ(cache.Find("link https://a.example.jp/x", 1'000'000, std::chrono::hours(1)), nullptr);
+    EXPECT_EQ(cache.Find("image https://a.example.jp/x", now + 3600, std::chrono::hours(1)), nullptr);
+    EXPECT_EQ(cache.Find("link https://a.example.jp/x", now, std::chrono::hours(1)), nullptr);
 
     for (const char* damaged : {"", "{", "[]", "{\"results\":[]}", "{\"results\":{\"k\":{\"status\":\"x\",\"checkedAt\":-5}}}",
                                 "{\"results\":{\"k\":{\"status\":99999999999999999999,\"checkedAt\":1}}}"}) {
