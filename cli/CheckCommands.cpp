@@ -23,6 +23,14 @@ struct CheckArgs {
     bool fresh = false;
 };
 
+// What a server or a tag wrote, safe to put on a terminal.
+std::string Printable(std::string text) {
+    for (char& c : text)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+            c = ' ';
+    return text;
+}
+
 const char* SeverityId(TagSeverity severity) {
     switch (severity) {
     case TagSeverity::Error:
@@ -101,16 +109,17 @@ int Check(CommandContext& ctx, const CheckArgs& args) {
         if (args.online)
             out["infos"] = infos;
         out["banners"] = std::move(banners);
-        ctx.out << out.dump(2) << '\n';
+        // Addresses and answers are not ours: bytes that are no UTF-8 must not end the program.
+        ctx.out << out.dump(2, ' ', false, ordered_json::error_handler_t::replace) << '\n';
     } else {
         for (const BannerCheck& c : checks) {
             for (const TagFinding& f : c.findings) {
                 ctx.out << Cp932::ToUtf8(c.itemPath) << " #" << c.index + 1 << " " << Cp932::ToUtf8(c.banner->name)
                         << ": " << TagSeverityText(f.severity) << ": " << TagProblemText(f.problem);
                 if (!f.detail.empty())
-                    ctx.out << ": " << f.detail;
+                    ctx.out << ": " << Printable(f.detail);
                 if (!f.note.empty())
-                    ctx.out << " (" << f.note << ")";
+                    ctx.out << " (" << Printable(f.note) << ")";
                 ctx.out << '\n';
             }
         }

@@ -13,8 +13,10 @@
 #include <cstdlib>
 #include <ctime>
 #include <deque>
+#include <iterator>
 #include <memory>
 #include <set>
+#include <string_view>
 #include <unordered_map>
 
 namespace {
@@ -68,9 +70,17 @@ std::string HttpsVersion(const std::string& url) {
     return "https://" + url.substr(7);
 }
 
+// Only the formats banners come in reach the image library: whatever a server
+// sends, its readers of rarer formats never see it.
+bool LooksLikeBannerImage(const std::string& bytes) {
+    static constexpr std::string_view kMagic[] = {"\x89PNG\r\n\x1a\n", "GIF87a", "GIF89a", "\xFF\xD8\xFF", "BM"};
+    return std::any_of(std::begin(kMagic), std::end(kMagic),
+                       [&](std::string_view magic) { return std::string_view(bytes).substr(0, magic.size()) == magic; });
+}
+
 int PixelSize(const std::string& bytes, int& width, int& height) {
     int comp = 0;
-    if (bytes.empty())
+    if (!LooksLikeBannerImage(bytes))
         return 0;
     return stbi_info_from_memory(reinterpret_cast<const stbi_uc*>(bytes.data()), static_cast<int>(bytes.size()), &width,
                                  &height, &comp);
@@ -81,8 +91,16 @@ UrlResult::Outcome OutcomeOf(CURLcode code) {
     case CURLE_OK:
         return UrlResult::Outcome::Answered;
     case CURLE_COULDNT_RESOLVE_HOST:
-    case CURLE_COULDNT_RESOLVE_PROXY:
         return UrlResult::Outcome::NoSuchHost;
+    // Faults on this side (the proxy setting, the trust store, memory) say
+    // nothing of the address.
+    case CURLE_COULDNT_RESOLVE_PROXY:
+    case CURLE_SSL_CACERT_BADFILE:
+    case CURLE_SSL_CRL_BADFILE:
+    case CURLE_SSL_ENGINE_INITFAILED:
+    case CURLE_OUT_OF_MEMORY:
+    case CURLE_FAILED_INIT:
+        return UrlResult::Outcome::LocalFailure;
     case CURLE_COULDNT_CONNECT:
         return UrlResult::Outcome::Refused;
     case CURLE_OPERATION_TIMEDOUT:
@@ -100,6 +118,18 @@ UrlResult::Outcome OutcomeOf(CURLcode code) {
 }
 
 bool IsServerError(int status) { return status >= 500 && status < 600; }
+
+// A Content-Type's media type in lower case, or "invalid" when it holds
+// anything but the characters of a type: it is shown and written to JSON as it is.
+std::string MediaType(std::string_view header) {
+    std::string type = Lower(std::string(header.substr(0, header.find(';'))));
+    while (!type.empty() && type.back() == ' ')
+        type.pop_back();
+    const bool plain = type.size() <= 127 && std::all_of(type.begin(), type.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || std::string_view("!#$&^_.+-/").find(c) != std::string_view::npos;
+    });
+    return plain ? type : std::string("invalid");
+}
 
 // The steps of one request: HEAD (GET for an image), GET where HEAD was
 // refused, one retry of a server error, then the https:// probe of an http:// address.
@@ -164,7 +194,8 @@ void SetTrust(CURL* easy) {
 class Fetcher {
 public:
     Fetcher(const std::vector<UrlRequest>& requests, const LinkCheckOptions& options)
-        : m_requests(requests), m_options(options), m_results(requests.size()), m_userAgent(LinkCheckUserAgent()) {
+        : m_requests(requests), m_options(options), m_results(requests.size()), m_retried(requests.size(), false),
+          m_userAgent(LinkCheckUserAgent()) {
         m_multi = curl_multi_init();
         for (std::size_t i = 0; i < requests.size(); ++i) {
             m_results[i].finalUrl = requests[i].url;
@@ -308,7 +339,10 @@ private:
         curl_easy_setopt(easy, CURLOPT_URL, t->url.c_str());
         curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
         curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
-        curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+        // The https:// twin counts only if it stays on https://.
+        curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, job.step == Step::Probe ? "https" : "http,https");
+        // A stopped run does not wait for name lookups under way.
+        curl_easy_setopt(easy, CURLOPT_QUICK_EXIT, 1L);
         curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
         curl_easy_setopt(easy, CURLOPT_MAXREDIRS, static_cast<long>(m_options.maxRedirects));
         curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(m_options.connectTimeout.count()));
@@ -339,12 +373,12 @@ private:
             if (answered && status >= 200 && status < 300) {
                 int w = 0, h = 0;
                 PixelSize(t.body, w, h);
-                r.httpsAvailable = !request.image || (w == r.imageWidth && h == r.imageHeight);
+                r.httpsAvailable =
+                    !request.image || (w > 0 && h > 0 && w == r.imageWidth && h == r.imageHeight);
             }
             return true;
         }
 
-        const int previous = r.status;
         r.outcome = answered ? UrlResult::Outcome::Answered : OutcomeOf(code);
         r.status = answered ? static_cast<int>(status) : 0;
         r.error = answered ? std::string() : std::string(*t.error ? t.error : curl_easy_strerror(code));
@@ -356,13 +390,10 @@ private:
         r.redirects = static_cast<int>(redirects);
         char* type = nullptr;
         r.contentType.clear();
-        if (curl_easy_getinfo(t.easy, CURLINFO_CONTENT_TYPE, &type) == CURLE_OK && type) {
-            r.contentType = Lower(type);
-            r.contentType = r.contentType.substr(0, r.contentType.find(';'));
-            while (!r.contentType.empty() && r.contentType.back() == ' ')
-                r.contentType.pop_back();
-        }
-        if (t.job.step == Step::Head || (request.image && t.job.step == Step::Get)) {
+        if (curl_easy_getinfo(t.easy, CURLINFO_CONTENT_TYPE, &type) == CURLE_OK && type)
+            r.contentType = MediaType(type);
+        // Slow is the wait for the answer that counts: the HEAD, or the GET that replaced it.
+        if (t.job.step != Step::Retry) {
             curl_off_t firstByte = 0;
             curl_easy_getinfo(t.easy, CURLINFO_STARTTRANSFER_TIME_T, &firstByte);
             r.slow = answered && firstByte > static_cast<curl_off_t>(m_options.slowAfter.count()) * 1000;
@@ -379,9 +410,9 @@ private:
             Queue({i, Step::Get, {}});
             return false;
         }
-        // A server error may pass: one more try after a pause, unless the HEAD
-        // before already had one.
-        if (answered && IsServerError(r.status) && t.job.step != Step::Retry && !IsServerError(previous)) {
+        // A server error may pass: one more try, after a pause.
+        if (answered && IsServerError(r.status) && !m_retried[i]) {
+            m_retried[i] = true;
             Queue({i, Step::Retry, Clock::now() + m_options.retryPause});
             return false;
         }
@@ -397,6 +428,7 @@ private:
     const std::vector<UrlRequest>& m_requests;
     const LinkCheckOptions& m_options;
     std::vector<UrlResult> m_results;
+    std::vector<bool> m_retried;
     std::string m_userAgent;
     CURLM* m_multi = nullptr;
     std::unordered_map<CURL*, std::unique_ptr<Transfer>> m_active;
@@ -440,6 +472,8 @@ const char* OutcomeId(UrlResult::Outcome outcome) {
         return "timeout";
     case UrlResult::Outcome::TlsFailure:
         return "tls";
+    case UrlResult::Outcome::LocalFailure:
+        return "local";
     case UrlResult::Outcome::Failed:
         break;
     }
@@ -466,11 +500,17 @@ std::string FetchableUrl(const std::string& written) {
         url = "https:" + url;
     else if (!StartsWithNoCase(url, "http://") && !StartsWithNoCase(url, "https://"))
         return {};
-    // What a browser sends for blanks and non-ASCII in an address.
+    // What a browser sends: tabs and line breaks dropped, blanks and non-ASCII
+    // after the host percent-encoded. A Japanese host name stays as written;
+    // libcurl turns it into its ASCII form.
     static const char hex[] = "0123456789ABCDEF";
-    std::string out;
+    url.erase(std::remove_if(url.begin(), url.end(), [](char c) { return c == '\t' || c == '\r' || c == '\n'; }),
+              url.end());
+    const std::size_t authority = url.find("//") + 2;
+    const std::size_t pathStart = std::min(url.find_first_of("/?#", authority), url.size());
+    std::string out = url.substr(0, pathStart);
     out.reserve(url.size());
-    for (char c : url) {
+    for (char c : std::string_view(url).substr(pathStart)) {
         const auto b = static_cast<unsigned char>(c);
         if (b <= 0x20 || b >= 0x7f) {
             out += '%';
@@ -519,6 +559,10 @@ std::vector<TagFinding> LinkFindings(const std::vector<TagUrl>& urls,
             out.push_back({problem, severity, u.url, r.status, r.finalUrl, std::move(note)});
         };
         const TagProblem dead = image ? TagProblem::ImageDead : TagProblem::LinkDead;
+        if (r.outcome == UrlResult::Outcome::LocalFailure) {
+            add(TagProblem::LinkNotChecked, TagSeverity::Info, r.error);
+            continue;
+        }
         if (r.outcome == UrlResult::Outcome::TlsFailure) {
             add(TagProblem::TlsError, TagSeverity::Error, r.error);
             continue;
@@ -684,7 +728,9 @@ LinkCheckRun CheckLinksOnline(std::vector<BannerCheck> banners, const LinkCheckS
     if (progress)
         fetchProgress = [&](std::size_t done, std::size_t) { progress(cached + done, run.urls); };
     for (auto& [key, result] : FetchUrls(toFetch, setup.options, fetchProgress, stop, answer)) {
-        cache.Put(key, result);
+        // A fault on this side is worth another try next time.
+        if (result.outcome != UrlResult::Outcome::LocalFailure)
+            cache.Put(key, result);
         run.results[key] = std::move(result);
     }
     run.stopped = stop && stop->load();

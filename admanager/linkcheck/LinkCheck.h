@@ -17,7 +17,8 @@
 
 // What one address answered.
 struct UrlResult {
-    enum class Outcome { Answered, NoSuchHost, Refused, Timeout, TlsFailure, Failed };
+    // LocalFailure: the fault is on this side (proxy, trust store), not the address's.
+    enum class Outcome { Answered, NoSuchHost, Refused, Timeout, TlsFailure, Failed, LocalFailure };
     Outcome outcome = Outcome::Failed;
     int status = 0;            // final HTTP status; 0 without an answer
     std::string finalUrl;      // after redirects

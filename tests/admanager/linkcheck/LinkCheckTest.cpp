@@ -73,6 +73,10 @@ TEST(FetchableUrl, OnlyHttpAndHttpsAreFetched) {
         {"mailto:a@example.jp", ""},
         {"data:image/gif;base64,R0lG", ""},
         {"https://a.example.jp/検 索", "https://a.example.jp/%E6%A4%9C%20%E7%B4%A2"},
+        // The host is left for libcurl's own conversion; a wrapped address is joined.
+        {"https://日本語.jp/広告?a=1", "https://日本語.jp/%E5%BA%83%E5%91%8A?a=1"},
+        {"https://日本語.jp", "https://日本語.jp"},
+        {"https://a.example.jp/ad?\r\n\tid=1", "https://a.example.jp/ad?id=1"},
     };
     for (const auto& [written, expected] : cases)
         EXPECT_EQ(FetchableUrl(written), expected) << written;
@@ -125,6 +129,7 @@ TEST(LinkFindings, AnswersBecomeFindings) {
         {"refused", link, failed(O::Refused), {{P::LinkDead, TagSeverity::Error}}},
         {"timeout", link, failed(O::Timeout), {{P::LinkDead, TagSeverity::Error}}},
         {"certificate", link, failed(O::TlsFailure), {{P::TlsError, TagSeverity::Error}}},
+        {"our proxy or trust store at fault", link, failed(O::LocalFailure), {{P::LinkNotChecked, TagSeverity::Info}}},
         {"dead image", img, answered(404), {{P::ImageDead, TagSeverity::Error}}},
         {"ends on another site's top", link, answered(200, "https://www.example.com/", 2),
          {{P::RedirectElsewhere, TagSeverity::Warning}}},

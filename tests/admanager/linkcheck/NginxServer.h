@@ -386,10 +386,15 @@ private:
              << "    location = /cookie { add_header Set-Cookie \"visitor=abc123; Path=/\"; return 302 /index.html; }\n"
              << "    location = /nohead.html { if ($request_method = HEAD) { return 405; } }\n"
              << "    location = /slow { default_type text/html; echo_sleep 3.5; echo late; }\n"
+             // https:// sends the visitor back to http://: no https twin.
+             << "    location = /bounce.html { if ($scheme = https) { return 301 http://ads.example.test/bounce.html; }"
+                " try_files /page.html =404; }\n"
              << "    location /long/ { default_type text/html; echo_sleep 10; echo late; }\n"
              << quarter << "  }\n"
              << "  server {\n" << both << "    server_name img.example.test;\n    root " << d << "www/img;\n"
              << "    location = /broken.png { return 500; }\n"
+             // A type with bytes no terminal or JSON should get.
+             << "    location = /odd-type { default_type \"text/\xc3\xa9\x1b[31m\"; return 200 \"<p>x</p>\"; }\n"
              << "    location = /r1 { return 301 /r2; }\n"
              << "    location = /r2 { return 302 /468x60.png; }\n"
              << "    location /httponly/ { if ($scheme = https) { return 404; } }\n"
