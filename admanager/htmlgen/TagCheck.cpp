@@ -462,6 +462,13 @@ std::string DescribeFindings(const std::vector<TagFinding>& findings) {
     return text;
 }
 
+TagSeverity WorstSeverity(const std::vector<TagFinding>& findings) {
+    TagSeverity worst = TagSeverity::Info;
+    for (const TagFinding& f : findings)
+        worst = std::max(worst, f.severity);
+    return worst;
+}
+
 bool HasError(const std::vector<TagFinding>& findings) {
     return std::any_of(findings.begin(), findings.end(),
                        [](const TagFinding& f) { return f.severity == TagSeverity::Error; });

@@ -65,6 +65,8 @@ const char* TagSeverityText(TagSeverity severity);
 // One line per finding: "エラー: text: detail" (UTF-8).
 std::string DescribeFindings(const std::vector<TagFinding>& findings);
 bool HasError(const std::vector<TagFinding>& findings);
+// The worst severity among findings (not empty).
+TagSeverity WorstSeverity(const std::vector<TagFinding>& findings);
 
 // The tag as the generator writes it when asked to: rel="sponsored" on links that
 // have no rel, loading="lazy" on images that have no loading. Nothing else moves;

@@ -597,11 +597,19 @@ std::vector<TagFinding> LinkFindings(const std::vector<TagUrl>& urls,
     return out;
 }
 
+std::vector<std::string> ResultKeysOf(const std::vector<TagUrl>& urls) {
+    std::vector<std::string> keys;
+    for (const TagUrl& u : urls)
+        if (std::string url = FetchableUrl(u.url); !url.empty())
+            keys.push_back(ResultKey({url, u.kind == TagUrlKind::Image}));
+    std::sort(keys.begin(), keys.end());
+    keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+    return keys;
+}
+
 bool AnyLinkResult(const std::vector<TagUrl>& urls, const std::map<std::string, UrlResult>& results) {
-    return std::any_of(urls.begin(), urls.end(), [&](const TagUrl& u) {
-        const std::string url = FetchableUrl(u.url);
-        return !url.empty() && results.count(ResultKey({url, u.kind == TagUrlKind::Image})) > 0;
-    });
+    const std::vector<std::string> keys = ResultKeysOf(urls);
+    return std::any_of(keys.begin(), keys.end(), [&](const std::string& key) { return results.count(key) > 0; });
 }
 
 LinkResultCache::LinkResultCache(std::string path) : m_path(std::move(path)) {}

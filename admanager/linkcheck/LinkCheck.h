@@ -75,6 +75,9 @@ std::map<std::string, UrlResult> FetchUrls(const std::vector<UrlRequest>& reques
 std::vector<TagFinding> LinkFindings(const std::vector<TagUrl>& urls,
                                      const std::map<std::string, UrlResult>& results);
 
+// The result keys of the addresses that are fetched, each once, sorted.
+std::vector<std::string> ResultKeysOf(const std::vector<TagUrl>& urls);
+
 // Whether any of the addresses has a result: a tag that was checked.
 bool AnyLinkResult(const std::vector<TagUrl>& urls, const std::map<std::string, UrlResult>& results);
 

@@ -1,6 +1,7 @@
 #include "admanager/panes/RightView.h"
 
 #include "admanager/htmlgen/TagCheck.h"
+#include "admanager/htmlgen/ui/TagCheckDlg.h"
 #include "admanager/linkcheck/LinkCheck.h"
 #include "admanager/htmlgen/ui/HtmlGenerateDlg.h"
 #include "admanager/library/BannerRules.h"
@@ -276,15 +277,8 @@ void CRightView::WriteRow(int row, const Banner& banner) {
     }
     const QString reasons = QString::fromUtf8(DescribeFindings(findings));
     QIcon icon;
-    if (!findings.empty()) {
-        const TagSeverity worst =
-            std::max_element(findings.begin(), findings.end(), [](const TagFinding& a, const TagFinding& b) {
-                return a.severity < b.severity;
-            })->severity;
-        icon = style()->standardIcon(worst == TagSeverity::Error     ? QStyle::SP_MessageBoxCritical
-                                     : worst == TagSeverity::Warning ? QStyle::SP_MessageBoxWarning
-                                                                     : QStyle::SP_MessageBoxInformation);
-    }
+    if (!findings.empty())
+        icon = style()->standardIcon(TagSeverityIcon(WorstSeverity(findings)));
     m_list->item(row, 0)->setIcon(icon);
     for (int c = 0; c < 7; ++c) {
         m_list->item(row, c)->setToolTip(reasons);

@@ -20,7 +20,9 @@ const std::pair<QString, TagSeverity> kFilters[] = {{u"すべて"_qs, TagSeverit
                                                     {u"エラーと警告"_qs, TagSeverity::Warning},
                                                     {u"エラーのみ"_qs, TagSeverity::Error}};
 
-QStyle::StandardPixmap IconOf(TagSeverity severity) {
+} // namespace
+
+QStyle::StandardPixmap TagSeverityIcon(TagSeverity severity) {
     switch (severity) {
     case TagSeverity::Error:
         return QStyle::SP_MessageBoxCritical;
@@ -31,8 +33,6 @@ QStyle::StandardPixmap IconOf(TagSeverity severity) {
     }
     return QStyle::SP_MessageBoxInformation;
 }
-
-} // namespace
 
 CTagCheckDlg::CTagCheckDlg(const LibraryNode& root, QWidget* parent)
     : QDialog(parent), m_ui(std::make_unique<Ui::TagCheckDlg>()) {
@@ -103,7 +103,6 @@ void CTagCheckDlg::SetUp() {
 
 void CTagCheckDlg::AddRows(const BannerCheck& c, const std::vector<TagFinding>& findings) {
     QTableWidget* table = m_ui->findingsTableWidget;
-    const int index = std::clamp(m_ui->severityComboBox->currentIndex(), 0, static_cast<int>(std::size(kFilters)) - 1);
     for (const TagFinding& f : findings) {
         const int row = table->rowCount();
         table->insertRow(row);
@@ -123,8 +122,8 @@ void CTagCheckDlg::AddRows(const BannerCheck& c, const std::vector<TagFinding>& 
             item->setToolTip(texts[col]);
             table->setItem(row, col, item);
         }
-        table->item(row, 3)->setIcon(style()->standardIcon(IconOf(f.severity)));
-        table->setRowHidden(row, f.severity < kFilters[index].second);
+        table->item(row, 3)->setIcon(style()->standardIcon(TagSeverityIcon(f.severity)));
+        table->setRowHidden(row, f.severity < MinimumShown());
         m_rows.push_back({c.item, c.banner});
         m_rowSeverity.push_back(f.severity);
     }
@@ -176,9 +175,13 @@ void CTagCheckDlg::Fill(std::vector<BannerCheck> checks) {
     m_ui->summaryLabel->setText(summary);
 }
 
-void CTagCheckDlg::ApplyFilter() {
+TagSeverity CTagCheckDlg::MinimumShown() const {
     const int index = std::clamp(m_ui->severityComboBox->currentIndex(), 0, static_cast<int>(std::size(kFilters)) - 1);
-    const TagSeverity minimum = kFilters[index].second;
+    return kFilters[index].second;
+}
+
+void CTagCheckDlg::ApplyFilter() {
+    const TagSeverity minimum = MinimumShown();
     for (std::size_t row = 0; row < m_rowSeverity.size(); ++row)
         m_ui->findingsTableWidget->setRowHidden(static_cast<int>(row), m_rowSeverity[row] < minimum);
 }
@@ -250,12 +253,7 @@ void CTagCheckDlg::WatchForAnswers(const std::vector<BannerCheck>& banners) {
     m_answers.clear();
     for (const BannerCheck& check : banners) {
         Waiting w{check, UrlsOfTag(check.banner->tag), 0};
-        std::vector<std::string> keys;
-        for (const TagUrl& u : w.urls)
-            if (std::string url = FetchableUrl(u.url); !url.empty())
-                keys.push_back(ResultKey({url, u.kind == TagUrlKind::Image}));
-        std::sort(keys.begin(), keys.end());
-        keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+        const std::vector<std::string> keys = ResultKeysOf(w.urls);
         w.unanswered = keys.size();
         for (const std::string& key : keys)
             m_waitingFor[key].push_back(m_waiting.size());
@@ -326,8 +324,7 @@ void CTagCheckDlg::SaveCsv() {
     const QString path = Prompter::Current().SaveFileName(this, dialog);
     if (path.isEmpty())
         return;
-    const int index = std::clamp(m_ui->severityComboBox->currentIndex(), 0, static_cast<int>(std::size(kFilters)) - 1);
-    const std::string csv = FindingsCsv(m_checks, kFilters[index].second);
+    const std::string csv = FindingsCsv(m_checks, MinimumShown());
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(csv.data(), static_cast<qint64>(csv.size())) < 0 ||
         !file.commit()) {

@@ -4,6 +4,7 @@
 #include "admanager/linkcheck/LinkCheck.h"
 
 #include <QDialog>
+#include <QStyle>
 #include <atomic>
 #include <cstddef>
 #include <map>
@@ -16,6 +17,9 @@ namespace Ui {
 class TagCheckDlg;
 }
 class QTableWidget;
+
+// The standard icon of a finding's severity, in the report and the banner list.
+QStyle::StandardPixmap TagSeverityIcon(TagSeverity severity);
 
 // "Zelvor管理 - タグの確認": the findings of every banner tag of the library, one
 // row per finding, before the user publishes. The same window runs the online
@@ -58,6 +62,8 @@ private:
     void WatchForAnswers(const std::vector<BannerCheck>& banners);
     void Answered(const std::string& key, const UrlResult& result);
     void ApplyFilter();
+    // The least severity the filter shows.
+    TagSeverity MinimumShown() const;
     void StartLinkCheck(bool fresh);
     void StopLinkCheck();
     void LinkCheckFinished();
